@@ -1,0 +1,39 @@
+# The two commands of the README:
+#   make run    install what is missing, build, and start the player
+#   make test   install what is missing, build, and run every test headless
+# SANITIZE=1 builds with AddressSanitizer and UndefinedBehaviorSanitizer in
+# a build folder of its own; BUILD_TYPE picks the CMake build type.
+
+SANITIZE ?= 0
+BUILD_TYPE ?= RelWithDebInfo
+ifeq ($(SANITIZE),1)
+BUILD ?= build-sanitize
+else
+BUILD ?= build
+endif
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps configure build run test bench clean
+
+all: build
+
+deps:
+	./scripts/install-deps
+
+configure: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DORVANE_SANITIZE=$(SANITIZE)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	cd $(BUILD)/run && ./orvane-radio
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 300
+
+bench: build
+	cmake --build $(BUILD) --target benchmarks -j $(JOBS)
+
+clean:
+	rm -rf build build-sanitize
