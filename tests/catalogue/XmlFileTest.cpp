@@ -1,0 +1,166 @@
+#include "catalogue/TextEncoding.h"
+#include "catalogue/XmlFile.h"
+#include "catalogue/XorScramble.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+class XmlFileTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        folder = std::filesystem::temp_directory_path() /
+                 ("orvane-xml-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(folder);
+    }
+    void TearDown() override { std::filesystem::remove_all(folder); }
+
+    std::string Write(const std::string& name, std::string bytes, bool scramble)
+    {
+        if (scramble) {
+            auto* data = reinterpret_cast<unsigned char*>(bytes.data());
+            XorScramble(data, static_cast<std::int32_t>(bytes.size()), data, kFileKey);
+        }
+        const auto path = folder / name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path.string();
+    }
+
+    std::filesystem::path folder;
+};
+
+const char* kCatalogue = "<?xml version=\"1.0\"?>\n<!-- stations -->\n"
+                         "<radios><city name=\"北京\"><fm a=\"交通台\" b=\"http://x/1\" c=\"交通\"/></city></radios>"
+                         "<version>7</version>";
+
+} // namespace
+
+TEST_F(XmlFileTest, ScrambledFileLoadsAndPlainOneYieldsNoRoot)
+{
+    TiXmlDocument scrambled;
+    ReadXmlFile(&scrambled, Write("scrambled.dll", kCatalogue, true).c_str(), true);
+    ASSERT_NE(scrambled.RootElement(), nullptr);
+    EXPECT_STREQ(scrambled.RootElement()->Value(), "radios");
+    EXPECT_STREQ(scrambled.RootElement()->FirstChildElement()->Attribute("name"), "北京");
+
+    TiXmlDocument plain;
+    ReadXmlFile(&plain, Write("plain.dll", kCatalogue, false).c_str(), true);
+    EXPECT_EQ(plain.RootElement(), nullptr);
+
+    // The settings file is read with unscrambling off.
+    TiXmlDocument settings;
+    ReadXmlFile(&settings, Write("config.xml", "<c><skin name=\"minBlue\"/></c>", false).c_str(), false);
+    ASSERT_NE(settings.RootElement(), nullptr);
+
+    // The always-scrambled form parses into the caller's document.
+    TiXmlDocument own;
+    ReadXmlFile(own, (folder / "scrambled.dll").c_str());
+    ASSERT_NE(own.RootElement(), nullptr);
+}
+
+TEST_F(XmlFileTest, MissingFileLeavesTheDocumentAsItWas)
+{
+    TiXmlDocument document;
+    document.Parse("<kept/>");
+    ReadXmlFile(&document, (folder / "absent.dll").c_str(), true);
+    ASSERT_NE(document.RootElement(), nullptr);
+    EXPECT_STREQ(document.RootElement()->Value(), "kept");
+
+    TiXmlDocument empty;
+    ReadXmlFile(&empty, Write("empty.dll", "", true).c_str(), true);
+    EXPECT_EQ(empty.RootElement(), nullptr);
+}
+
+TEST_F(XmlFileTest, ReadOnlyFileIsReadNotTreatedAsMissing)
+{
+    const std::string path = Write("readonly.dll", kCatalogue, true);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                           std::filesystem::perms::others_read);
+    TiXmlDocument document;
+    ReadXmlFile(&document, path.c_str(), true);
+    EXPECT_NE(document.RootElement(), nullptr);
+}
+
+TEST_F(XmlFileTest, GbkFileLoadsWithTheRightNames)
+{
+    // "北京" and "交通台" in GBK.
+    const std::string gbk = "<radios><city name=\"\xB1\xB1\xBE\xA9\"><fm a=\"\xBD\xBB\xCD\xA8\xCC\xA8\" b=\"u\"/>"
+                            "</city></radios>";
+    TiXmlDocument document;
+    ReadXmlFile(&document, Write("gbk.dll", gbk, true).c_str(), true);
+    ASSERT_NE(document.RootElement(), nullptr);
+    const TiXmlElement* city = document.RootElement()->FirstChildElement();
+    EXPECT_STREQ(city->Attribute("name"), "北京");
+    EXPECT_STREQ(city->FirstChildElement()->Attribute("a"), "交通台");
+}
+
+TEST_F(XmlFileTest, ZeroByteEndsTheText)
+{
+    std::string bytes = "<a><b/></a>";
+    bytes += '\0';
+    bytes += "<version>9</version>";
+    TiXmlDocument document;
+    ReadXmlFile(&document, Write("nul.dll", bytes, true).c_str(), true);
+    ASSERT_NE(document.RootElement(), nullptr);
+    EXPECT_EQ(FindVersionElement(document), nullptr);
+}
+
+TEST(VersionElement, FoundOnlyAfterTheRootAndOnlyWithExactCase)
+{
+    struct Row
+    {
+        const char* xml;
+        bool found;
+    } rows[] = {
+        {"<r/><version>3</version>", true},
+        {"<r><version>3</version></r>", false},
+        {"<r/><Version>3</Version>", false},
+        {"<r/><other/><version>4</version>", true},
+        {"<r/>", false},
+    };
+    for (const Row& row : rows) {
+        TiXmlDocument document;
+        document.Parse(row.xml, nullptr, TIXML_ENCODING_UTF8);
+        EXPECT_EQ(FindVersionElement(document) != nullptr, row.found) << row.xml;
+    }
+}
+
+TEST(VersionNumber, ReadsLikeADecimalInteger)
+{
+    struct Row
+    {
+        const char* text;
+        std::int32_t value;
+    } rows[] = {
+        {"12", 12},          {"  7", 7},          {"\n\t+5", 5},   {"-3", -3},
+        {"12abc", 12},       {"abc", 0},          {"", 0},         {" - 4", 0},
+        {"007", 7},          {"99999999999", 2147483647},          {"-99999999999", -2147483647 - 1},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(ParseVersionNumber(row.text), row.value) << '"' << row.text << '"';
+    EXPECT_EQ(ParseVersionNumber(nullptr), 0);
+}
+
+TEST(TextEncoding, ValidUtf8StaysAndEverythingElseBecomesUtf8)
+{
+    EXPECT_TRUE(IsValidUtf8("北京 abc"));
+    EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));         // overlong '/'
+    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));     // surrogate
+    EXPECT_FALSE(IsValidUtf8("\xE5\x8C"));         // truncated
+    EXPECT_FALSE(IsValidUtf8("\xB1\xB1\xBE\xA9")); // GBK
+
+    EXPECT_EQ(ToUtf8("北京"), "北京");
+    EXPECT_EQ(ToUtf8("\xB1\xB1\xBE\xA9"), "北京");
+    // A byte that no code page can read does not stop the rest.
+    const std::string mixed = ToUtf8("\xB1\xB1\xFF" "a");
+    EXPECT_TRUE(IsValidUtf8(mixed));
+    EXPECT_EQ(mixed.substr(0, 3), "北");
+    EXPECT_EQ(mixed.back(), 'a');
+}
