@@ -1,0 +1,99 @@
+#pragma once
+
+// Constants and plain structs shared by the paint manager and every control:
+// text style flags (Win32 DT_* values), control events (UIEVENT_*), tree
+// search flags (UIFIND_*), the event a control receives and the notification
+// a window receives.
+
+#include "platform/win/Win.h"
+#include "uilib/core/StdString.h"
+
+class CControlUI;
+
+// ------------------------------------------------------------ text style
+// DrawText flags with their Win32 values, so attribute code reads like the
+// classic API. DT_TOP and DT_LEFT are 0: they are the defaults.
+constexpr UINT DT_TOP = 0x00000000;
+constexpr UINT DT_LEFT = 0x00000000;
+constexpr UINT DT_CENTER = 0x00000001;
+constexpr UINT DT_RIGHT = 0x00000002;
+constexpr UINT DT_VCENTER = 0x00000004;
+constexpr UINT DT_BOTTOM = 0x00000008;
+constexpr UINT DT_WORDBREAK = 0x00000010;
+constexpr UINT DT_SINGLELINE = 0x00000020;
+constexpr UINT DT_NOPREFIX = 0x00000800;
+constexpr UINT DT_END_ELLIPSIS = 0x00008000;
+
+// ------------------------------------------------------------ control events
+// What the paint manager hands to CControlUI::DoEvent. Mouse positions are
+// client coordinates of the window.
+enum
+{
+    UIEVENT__FIRST = 0,
+    UIEVENT_MOUSEMOVE,      // the mouse moved over the control (or anywhere, while it holds the capture)
+    UIEVENT_MOUSELEAVE,     // the mouse left the control (hot tracking ends)
+    UIEVENT_MOUSEENTER,     // the mouse entered the control (hot tracking starts)
+    UIEVENT_BUTTONDOWN,     // left button pressed on the control; the manager captures for it
+    UIEVENT_BUTTONUP,       // left button released; sent to the control that took the press
+    UIEVENT_DBLCLICK,       // second press of a double click, instead of BUTTONDOWN
+    UIEVENT_RBUTTONDOWN,    // right button pressed on the control
+    UIEVENT_CONTEXTMENU,    // right button released on the control that took the right press
+    UIEVENT_SCROLLWHEEL,    // wheel over the control; wParam's high word is the signed delta
+    UIEVENT_KEYDOWN,        // to the focused control; chKey is the virtual key
+    UIEVENT_KEYUP,
+    UIEVENT_CHAR,           // to the focused control; chKey is the character
+    UIEVENT_SETFOCUS,
+    UIEVENT_KILLFOCUS,
+    UIEVENT_TIMER,          // a timer of the control (CPaintManagerUI::SetTimer); wParam is its id
+    UIEVENT_SETCURSOR,      // the control under the mouse may choose the cursor
+    UIEVENT__LAST,
+};
+
+// ------------------------------------------------------------ tree search
+// Flags of CControlUI::FindControl. UIFIND_ALL visits everything; the others
+// narrow the search. UIFIND_TOP_FIRST visits children last-to-first, which is
+// the topmost-first order for hit testing; UIFIND_ME_FIRST asks a container
+// to offer itself before its children.
+constexpr UINT UIFIND_ALL = 0x00000000;
+constexpr UINT UIFIND_VISIBLE = 0x00000001;
+constexpr UINT UIFIND_ENABLED = 0x00000002;
+constexpr UINT UIFIND_HITTEST = 0x00000004;   // data is a POINT*; only controls containing it
+constexpr UINT UIFIND_TOP_FIRST = 0x00000008;
+constexpr UINT UIFIND_ME_FIRST = 0x80000000;
+
+// Called for every candidate control; answers the control when it matches,
+// null to go on searching.
+using FINDCONTROLPROC = CControlUI* (*)(CControlUI* control, void* data);
+
+// ------------------------------------------------------------ events
+struct TEventUI
+{
+    int Type = 0;                 // UIEVENT_*
+    CControlUI* pSender = nullptr;
+    DWORD dwTimestamp = 0;        // GetTickCount() in milliseconds when the event was made
+    POINT ptMouse = {0, 0};       // client coordinates
+    char chKey = 0;
+    WORD wKeyState = 0;           // MK_* bits at the time of the event
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+};
+
+// ------------------------------------------------------------ notifications
+// Notification types the controls send; windows compare sType with them.
+// "click"          a button was pressed and released on itself
+// "selectchanged"  an option became selected or unselected
+// "dbclick"        a control was double-clicked
+// "valuechanging"  a slider's value is being dragged
+// "valuechanged"   a slider's value was set by the user
+// "menu"           context menu requested (right button)
+// "setfocus"/"killfocus"  keyboard focus moved
+// "windowinit"     the layout was attached and the window is about to show
+struct TNotifyUI
+{
+    CStdString sType;
+    CControlUI* pSender = nullptr;
+    DWORD dwTimestamp = 0;        // GetTickCount() in milliseconds when the notification was made
+    POINT ptMouse = {0, 0};       // client coordinates of the mouse at that time
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+};
