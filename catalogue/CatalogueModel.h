@@ -1,0 +1,54 @@
+#pragma once
+
+// The catalogue as the player reads it: a root element whose "city" children
+// (any letter case) are the regions, each region's child elements its
+// stations (attributes: name, stream URL, style), the first "styles" child
+// (any letter case) listing the styles, and a "version" element after the
+// root. Element names the format does not fix, and every attribute name, are
+// never looked at: attributes are taken by position. Order is document order.
+
+#include "uilib/core/StdPtrArray.h"
+#include "uilib/core/StdString.h"
+
+#include <tinyxml.h>
+
+#include <cstdint>
+#include <vector>
+
+// Size of a region or style name buffer in bytes, the terminating NUL included.
+constexpr int kCatalogueNameBytes = 50;
+
+// Frees every name buffer of the list and empties it.
+void FreeNameList(CStdPtrArray& list);
+
+// A new zero-filled name buffer holding `text`, cut to at most
+// kCatalogueNameBytes - 1 bytes at a character boundary.
+char* NewNameBuffer(const char* text);
+
+// Rebuilds both lists from the document and sets `catalogueVersion` when the
+// document has a version element with a first child; without a root element
+// the lists stay empty and the version keeps its value.
+void ParseCatalogueDocument(const TiXmlDocument& document, CStdPtrArray& regionList, CStdPtrArray& styleList,
+                            std::int32_t& catalogueVersion);
+
+// Whether an element name marks a region ("city" in any letter case).
+bool IsRegionElement(const TiXmlElement& element);
+
+// The first region element whose name attribute equals `regionName` without
+// regard to ASCII case; null when there is none.
+const TiXmlElement* FindRegionElement(const TiXmlDocument& document, const char* regionName);
+
+struct TStation
+{
+    CStdString name;
+    CStdString url;
+};
+
+// Stations of the region, in order. Station elements without a URL are
+// outside the format and skipped.
+std::vector<TStation> RegionStations(const TiXmlDocument& document, const char* regionName);
+
+// Stations whose style attribute equals `styleName` without regard to ASCII
+// case, region by region in document order; a station two regions list comes
+// twice. Station elements without a style are skipped.
+std::vector<TStation> StyleStations(const TiXmlDocument& document, const char* styleName);
