@@ -50,6 +50,10 @@ public:
     static bool DrawImage(HDC painter, CPaintManagerUI* manager, const RECT& item, const RECT& paint,
                           const TImageInfo& image);
 
+    // Natural size in pixels of the picture `image` draws (its source part
+    // when it has one); 0,0 when the file is missing.
+    static SIZE GetImageSize(CPaintManagerUI* manager, const TImageInfo& image);
+
     static void DrawText(HDC painter, CPaintManagerUI* manager, const RECT& rect, const CStdString& text,
                          DWORD argb, int fontIndex, UINT style);
 
