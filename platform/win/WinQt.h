@@ -1,0 +1,29 @@
+#pragma once
+
+// The Qt side of the window layer, for uilib/ and platform/ only: the system's
+// own code keeps to Win.h. GUI thread only.
+//
+// Painting: the HDC of BeginPaint is the QPainter of the window's paint event,
+// with text antialiasing and smooth image scaling on and shape antialiasing
+// off (turn it on per drawing where wanted). It is valid until EndPaint.
+
+#include "platform/win/Win.h"
+
+#include <QIcon>
+#include <QRegion>
+
+class QWidget;
+
+// The frameless top-level widget of a window; null for a destroyed handle.
+QWidget* WidgetFromHwnd(HWND window);
+// The window whose widget is, or contains, this widget; null for other widgets.
+HWND HwndFromWidget(QWidget* widget);
+// The picture of an icon handle; a null icon for a null or destroyed handle.
+QIcon IconFromHicon(HICON icon);
+// A new icon handle holding a copy of the icon; free it with DestroyIcon.
+HICON HiconFromIcon(const QIcon& icon);
+// The area of a region handle; empty for a null or deleted handle.
+QRegion RegionFromHrgn(HRGN region);
+// Makes the Qt application if no window did yet; false on any thread but the
+// GUI thread.
+bool EnsureWinApplication();

@@ -1,0 +1,286 @@
+// The executable: its module handle and path, its resources (in the Qt
+// resource system), icons and memory fonts; screen metrics and the cursor.
+
+#include "platform/win/Win.h"
+#include "platform/win/WinQt.h"
+
+#include "platform/win/WinApplication.h"
+#include "platform/win/WinHandles.h"
+
+#include <QCursor>
+#include <QFile>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QScreen>
+
+#include <unistd.h>
+
+#include <climits>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
+#include <unordered_set>
+
+struct HINSTANCE__
+{
+};
+
+namespace
+{
+HINSTANCE__ executableInstance;
+
+std::mutex iconMutex;
+std::unordered_set<HICON> liveIcons;
+std::map<QString, HICON> sharedIcons;
+
+// Registered memory fonts: the handle is our own number for Qt's font id.
+std::mutex fontMutex;
+std::map<std::uintptr_t, int> memoryFonts;
+std::uintptr_t nextFontHandle = 1;
+
+std::map<QString, HRSRC__*>& Resources()
+{
+    static std::map<QString, HRSRC__*> resources;
+    return resources;
+}
+
+std::string ExecutablePath()
+{
+    char path[PATH_MAX];
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0)
+        return {};
+    return std::string(path, static_cast<size_t>(length));
+}
+
+// A resource name or type: MAKEINTRESOURCE ids and "#123" both become the
+// decimal id, any other text stays as it is.
+QString ResourcePart(const char* name)
+{
+    if (IS_INTRESOURCE(name))
+        return QString::number(reinterpret_cast<std::uintptr_t>(name));
+    QString text = QString::fromUtf8(name);
+    if (text.startsWith(QLatin1Char('#')))
+    {
+        bool isNumber = false;
+        uint id = text.mid(1).toUInt(&isNumber);
+        if (isNumber)
+            return QString::number(id);
+    }
+    return text;
+}
+
+HICON NewIcon(const QIcon& icon, bool shared)
+{
+    auto* handle = new HICON__{icon, shared};
+    std::lock_guard lock(iconMutex);
+    liveIcons.insert(handle);
+    return handle;
+}
+}
+
+HINSTANCE GetModuleHandle(const char* moduleName)
+{
+    if (moduleName == nullptr)
+        return &executableInstance;
+    std::string path = ExecutablePath();
+    std::string fileName = path.substr(path.find_last_of('/') + 1);
+    return fileName == moduleName ? &executableInstance : nullptr;
+}
+
+DWORD GetModuleFileName(HINSTANCE instance, char* buffer, DWORD size)
+{
+    if (buffer == nullptr || size == 0 || (instance != nullptr && instance != &executableInstance))
+        return 0;
+    std::string path = ExecutablePath();
+    if (path.empty())
+        return 0;
+    // As Win32: a path that does not fit is cut, still terminated, and the
+    // answer is the buffer's size.
+    if (path.size() >= size)
+    {
+        std::memcpy(buffer, path.data(), size - 1);
+        buffer[size - 1] = '\0';
+        return size;
+    }
+    std::memcpy(buffer, path.c_str(), path.size() + 1);
+    return static_cast<DWORD>(path.size());
+}
+
+HRSRC FindResource(HINSTANCE instance, const char* name, const char* type)
+{
+    (void)instance;
+    if (name == nullptr || type == nullptr)
+        return nullptr;
+    QString path = QStringLiteral(":/%1/%2").arg(ResourcePart(type), ResourcePart(name));
+    if (!QFile::exists(path))
+        return nullptr;
+    auto& resources = Resources();
+    auto found = resources.find(path);
+    if (found != resources.end())
+        return found->second;
+    auto* resource = new HRSRC__{path, {}, false};
+    resources.emplace(path, resource);
+    return resource;
+}
+
+HGLOBAL LoadResource(HINSTANCE instance, HRSRC resource)
+{
+    (void)instance;
+    if (resource == nullptr)
+        return nullptr;
+    if (!resource->loaded)
+    {
+        QFile file(resource->path);
+        if (!file.open(QIODevice::ReadOnly))
+            return nullptr;
+        resource->bytes = file.readAll();
+        resource->loaded = true;
+    }
+    return reinterpret_cast<HGLOBAL>(resource);
+}
+
+void* LockResource(HGLOBAL loaded)
+{
+    if (loaded == nullptr)
+        return nullptr;
+    auto* resource = reinterpret_cast<HRSRC__*>(loaded);
+    return resource->loaded ? resource->bytes.data() : nullptr;
+}
+
+DWORD SizeofResource(HINSTANCE instance, HRSRC resource)
+{
+    if (resource == nullptr)
+        return 0;
+    if (!resource->loaded && LoadResource(instance, resource) == nullptr)
+        return 0;
+    return static_cast<DWORD>(resource->bytes.size());
+}
+
+HICON LoadIcon(HINSTANCE instance, const char* name)
+{
+    if (instance == nullptr || name == nullptr || !EnsureWinApplication())
+        return nullptr;
+    QString path = QStringLiteral(":/ICON/%1").arg(ResourcePart(name));
+    {
+        std::lock_guard lock(iconMutex);
+        auto found = sharedIcons.find(path);
+        if (found != sharedIcons.end())
+            return found->second;
+    }
+    QImageReader reader(path);
+    if (!QFile::exists(path) || !reader.canRead())
+        return nullptr;
+    QIcon icon(path);
+    if (icon.isNull() || icon.availableSizes().isEmpty())
+        return nullptr;
+    HICON handle = NewIcon(icon, true);
+    std::lock_guard lock(iconMutex);
+    sharedIcons.emplace(path, handle);
+    return handle;
+}
+
+BOOL DestroyIcon(HICON icon)
+{
+    std::lock_guard lock(iconMutex);
+    if (liveIcons.count(icon) == 0)
+        return FALSE;
+    if (!icon->shared)
+    {
+        liveIcons.erase(icon);
+        delete icon;
+    }
+    return TRUE;
+}
+
+bool IsLiveIcon(HICON icon)
+{
+    std::lock_guard lock(iconMutex);
+    return liveIcons.count(icon) != 0;
+}
+
+QIcon IconFromHicon(HICON icon)
+{
+    return IsLiveIcon(icon) ? icon->icon : QIcon();
+}
+
+HICON HiconFromIcon(const QIcon& icon)
+{
+    return NewIcon(icon, false);
+}
+
+HANDLE AddFontMemResourceEx(const void* data, DWORD size, void* reserved, DWORD* fontsAdded)
+{
+    (void)reserved;
+    if (fontsAdded != nullptr)
+        *fontsAdded = 0;
+    if (data == nullptr || size == 0 || !EnsureWinApplication())
+        return nullptr;
+    QByteArray bytes(static_cast<const char*>(data), static_cast<qsizetype>(size));
+    int id = QFontDatabase::addApplicationFontFromData(bytes);
+    if (id < 0)
+        return nullptr;
+    if (fontsAdded != nullptr)
+        *fontsAdded = static_cast<DWORD>(QFontDatabase::applicationFontFamilies(id).size());
+    std::lock_guard lock(fontMutex);
+    std::uintptr_t handle = nextFontHandle++;
+    memoryFonts[handle] = id;
+    // Font handles are small numbers, apart from the addresses of the event
+    // and thread objects that share the HANDLE type.
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+BOOL RemoveFontMemResourceEx(HANDLE font)
+{
+    int id = -1;
+    {
+        std::lock_guard lock(fontMutex);
+        auto found = memoryFonts.find(reinterpret_cast<std::uintptr_t>(font));
+        if (found == memoryFonts.end())
+            return FALSE;
+        id = found->second;
+        memoryFonts.erase(found);
+    }
+    if (!EnsureWinApplication())
+        return FALSE;
+    return QFontDatabase::removeApplicationFont(id) ? TRUE : FALSE;
+}
+
+int GetSystemMetrics(int index)
+{
+    if (!EnsureWinApplication())
+        return 0;
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return 0;
+    switch (index)
+    {
+    case SM_CXSCREEN: return screen->geometry().width();
+    case SM_CYSCREEN: return screen->geometry().height();
+    default: return 0;
+    }
+}
+
+BOOL GetCursorPos(POINT* point)
+{
+    if (point == nullptr || !EnsureWinApplication())
+        return FALSE;
+    QPoint position = QCursor::pos();
+    *point = POINT{position.x(), position.y()};
+    return TRUE;
+}
+
+BOOL SetCursorPos(int x, int y)
+{
+    if (!EnsureWinApplication())
+        return FALSE;
+    QCursor::setPos(x, y);
+    return TRUE;
+}
+
+bool EnsureWinApplication()
+{
+    return CWinApplication::Ensure();
+}
