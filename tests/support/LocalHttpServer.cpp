@@ -1,3 +1,8 @@
+// What is where: socket helpers, request parsing and response heads first
+// (anonymous namespace); then the route setters and the request log; then
+// Stop(), the accept loop and, last, Answer(), which serves one request by
+// its route's kind.
+
 #include "support/LocalHttpServer.h"
 
 #include <arpa/inet.h>

@@ -84,6 +84,9 @@ public:
     // thread with 0, 1, 2, ... counted per connection, so a stateless
     // generator serves every client from its start. Several connections may
     // call it at the same time. An empty string ends the body.
+    // A stream goes on after its client has gone until a send fails, and
+    // until Stop() at the latest: let the source own (capture by value)
+    // what it reads, or stop the server before that goes away.
     using ChunkSource = std::function<std::string(std::size_t chunkIndex)>;
     // Builds the answer from the request, on the connection's thread.
     using Handler = std::function<HttpResponse(const HttpRequest&)>;
@@ -110,7 +113,7 @@ public:
     void AddHandler(const std::string& path, Handler handler);
     // A body sent piece by piece from `source`, with `pause` between two
     // pieces: an endless or long live-style stream ends only when the source
-    // returns "" , the client hangs up or the server stops.
+    // returns "", the client hangs up or the server stops.
     void AddStreamingRoute(const std::string& path, std::string contentType, ChunkSource source,
         std::chrono::milliseconds pause = std::chrono::milliseconds(0),
         BodyFraming framing = BodyFraming::CloseDelimited, HttpHeaders headers = {});

@@ -252,7 +252,7 @@ TEST(LocalHttpServer, EndlessStreamEndsWhenClientHangsUp)
 {
     LocalHttpServer server;
     const std::string piece(4096, 'a');
-    server.AddStreamingRoute("/live", "audio/mpeg", [&](std::size_t) { return piece; }, 1ms);
+    server.AddStreamingRoute("/live", "audio/mpeg", [piece](std::size_t) { return piece; }, 1ms);
 
     {
         RawClient client(server.Port());
@@ -325,7 +325,7 @@ TEST(LocalHttpServer, StopIsPromptWithStalledClientsAndStalledRoutes)
     LocalHttpServer server;
     server.AddStallingRoute("/stall", StallPoint::AfterHeaders);
     const std::string piece(64 * 1024, 'p');
-    server.AddStreamingRoute("/flood", "audio/mpeg", [&](std::size_t) { return piece; });
+    server.AddStreamingRoute("/flood", "audio/mpeg", [piece](std::size_t) { return piece; });
 
     // A client that connects and never sends its request.
     RawClient mute(server.Port());
