@@ -1,0 +1,123 @@
+#include "platform/win/Win.h"
+#include "platform/win/WinQt.h"
+
+#include <QFontDatabase>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+// The test executable carries its own resources (WinTestResources.qrc):
+// ICON/107, UFONT/122 (a font of the family "OrvaneProbe") and TEXT/notes.
+
+TEST(Resources, FindByIdOrNameAndReadTheBytes)
+{
+    HINSTANCE instance = GetModuleHandle(nullptr);
+    ASSERT_NE(instance, nullptr);
+    HRSRC byName = FindResource(instance, "notes", "TEXT");
+    ASSERT_NE(byName, nullptr);
+    HGLOBAL loaded = LoadResource(instance, byName);
+    ASSERT_NE(loaded, nullptr);
+    const char* bytes = static_cast<const char*>(LockResource(loaded));
+    DWORD size = SizeofResource(instance, byName);
+    ASSERT_EQ(size, 15u);
+    EXPECT_EQ(std::string(bytes, size), "resource bytes\n");
+
+    HRSRC byId = FindResource(instance, MAKEINTRESOURCE(122), "UFONT");
+    ASSERT_NE(byId, nullptr);
+    EXPECT_EQ(FindResource(instance, "#122", "UFONT"), byId) << "\"#122\" names id 122";
+    EXPECT_EQ(FindResource(instance, MAKEINTRESOURCE(123), "UFONT"), nullptr);
+    EXPECT_EQ(FindResource(instance, MAKEINTRESOURCE(122), "ICON"), nullptr);
+    EXPECT_EQ(FindResource(instance, nullptr, "UFONT"), nullptr);
+    EXPECT_EQ(SizeofResource(instance, nullptr), 0u);
+    EXPECT_EQ(LockResource(nullptr), nullptr);
+}
+
+TEST(Resources, EmbeddedFontRegistersItsFamilyAndIsRemovedByItsHandle)
+{
+    HINSTANCE instance = GetModuleHandle(nullptr);
+    HRSRC resource = FindResource(instance, MAKEINTRESOURCE(122), "UFONT");
+    ASSERT_NE(resource, nullptr);
+    void* data = LockResource(LoadResource(instance, resource));
+    DWORD fonts = 0;
+    HANDLE font = AddFontMemResourceEx(data, SizeofResource(instance, resource), nullptr, &fonts);
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(fonts, 1u);
+    EXPECT_TRUE(QFontDatabase::families().contains(QStringLiteral("OrvaneProbe")));
+    EXPECT_TRUE(RemoveFontMemResourceEx(font));
+    EXPECT_FALSE(QFontDatabase::families().contains(QStringLiteral("OrvaneProbe")));
+    EXPECT_FALSE(RemoveFontMemResourceEx(font)) << "removed twice";
+    // A font handle is no event or thread.
+    EXPECT_FALSE(CloseHandle(font));
+
+    const char garbage[] = "not a font at all";
+    fonts = 7;
+    EXPECT_EQ(AddFontMemResourceEx(garbage, sizeof garbage, nullptr, &fonts), nullptr);
+    EXPECT_EQ(fonts, 0u);
+    EXPECT_EQ(AddFontMemResourceEx(nullptr, 10, nullptr, nullptr), nullptr);
+}
+
+TEST(Resources, IconLoadsSharedAndSetsTheWindowIcon)
+{
+    HINSTANCE instance = GetModuleHandle(nullptr);
+    HICON icon = LoadIcon(instance, MAKEINTRESOURCE(107));
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(LoadIcon(instance, MAKEINTRESOURCE(107)), icon) << "one shared icon per resource";
+    QIcon picture = IconFromHicon(icon);
+    ASSERT_FALSE(picture.isNull());
+    QImage image = picture.pixmap(16, 16).toImage();
+    EXPECT_EQ(image.pixelColor(0, 0), QColor(0, 0, 255));
+    EXPECT_EQ(image.pixelColor(8, 8), QColor(255, 0, 0));
+    EXPECT_EQ(LoadIcon(instance, MAKEINTRESOURCE(108)), nullptr);
+
+    // Destroying a shared icon leaves it usable, as Win32 leaves shared icons.
+    EXPECT_TRUE(DestroyIcon(icon));
+    EXPECT_FALSE(IconFromHicon(icon).isNull());
+
+    WNDCLASS windowClass{0, DefWindowProc, instance, "IconTest"};
+    RegisterClass(&windowClass);
+    HWND window = CreateWindowEx(0, "IconTest", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, instance, nullptr);
+    EXPECT_EQ(SendMessage(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon)), 0);
+    EXPECT_FALSE(WidgetFromHwnd(window)->windowIcon().isNull());
+    EXPECT_EQ(SendMessage(window, WM_SETICON, ICON_BIG, 0), reinterpret_cast<LRESULT>(icon))
+        << "answers the previous icon";
+
+    HICON own = HiconFromIcon(picture);
+    EXPECT_TRUE(DestroyIcon(own));
+    EXPECT_FALSE(DestroyIcon(own));
+    EXPECT_TRUE(IconFromHicon(own).isNull());
+}
+
+TEST(Resources, ModuleFileNameIsTheExecutableAndIsCutSafely)
+{
+    char path[4096];
+    DWORD length = GetModuleFileName(nullptr, path, sizeof path);
+    ASSERT_GT(length, 0u);
+    EXPECT_EQ(std::strlen(path), length);
+    EXPECT_EQ(access(path, X_OK), 0);
+    EXPECT_NE(std::string(path).find("platform_win_test"), std::string::npos);
+    std::string name = std::string(path).substr(std::string(path).find_last_of('/') + 1);
+    EXPECT_EQ(GetModuleHandle(name.c_str()), GetModuleHandle(nullptr));
+    EXPECT_EQ(GetModuleHandle("other.dll"), nullptr);
+
+    char small[8];
+    std::memset(small, 'x', sizeof small);
+    EXPECT_EQ(GetModuleFileName(nullptr, small, sizeof small), sizeof small);
+    EXPECT_EQ(small[sizeof small - 1], '\0');
+    EXPECT_EQ(std::string(small), std::string(path).substr(0, sizeof small - 1));
+    EXPECT_EQ(GetModuleFileName(nullptr, small, 0), 0u);
+}
+
+TEST(Resources, ScreenAndCursor)
+{
+    EXPECT_GT(GetSystemMetrics(SM_CXSCREEN), 0);
+    EXPECT_GT(GetSystemMetrics(SM_CYSCREEN), 0);
+    ASSERT_TRUE(SetCursorPos(123, 45));
+    POINT point{};
+    ASSERT_TRUE(GetCursorPos(&point));
+    EXPECT_EQ(point.x, 123);
+    EXPECT_EQ(point.y, 45);
+}
