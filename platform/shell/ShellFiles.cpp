@@ -1,0 +1,126 @@
+// Opening links, the open-file dialog and file existence.
+
+#include "platform/shell/Shell.h"
+#include "platform/shell/ShellTesting.h"
+#include "platform/win/WinQt.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QStringList>
+#include <QUrl>
+#include <QWidget>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+namespace {
+
+OpenFileNameHook openFileNameHook = nullptr;
+OpenLinkHook openLinkHook = nullptr;
+
+// ShellExecute's answers: above 32 is success; 2 is "file not found".
+constexpr std::intptr_t kShellSuccess = 33;
+constexpr std::intptr_t kShellFailure = 2;
+
+QString QtFilterFromWin32(const char* filter);
+
+} // namespace
+
+std::intptr_t ShellExecute(HWND /*window*/, const char* verb, const char* file, const char* /*parameters*/,
+                           const char* /*directory*/, int /*showCommand*/)
+{
+    if (file == nullptr || *file == '\0')
+        return kShellFailure;
+    if (verb != nullptr && std::strcmp(verb, "open") != 0)
+        return kShellFailure;
+    if (openLinkHook != nullptr)
+        return openLinkHook(verb != nullptr ? verb : "open", file) ? kShellSuccess : kShellFailure;
+    if (!EnsureWinApplication())
+        return kShellFailure;
+    const QUrl url(QString::fromUtf8(file), QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().isEmpty())
+        return kShellFailure;
+    return QDesktopServices::openUrl(url) ? kShellSuccess : kShellFailure;
+}
+
+BOOL PathFileExists(const char* path)
+{
+    if (path == nullptr || *path == '\0')
+        return FALSE;
+    std::error_code error;
+    return std::filesystem::exists(std::filesystem::u8path(path), error) ? TRUE : FALSE;
+}
+
+namespace {
+
+QString QtFilterFromWin32(const char* filter)
+{
+    // "text\0pattern;pattern\0text\0pattern\0\0" → "text (pattern pattern);;text (pattern)"
+    QStringList entries;
+    if (filter == nullptr)
+        return QString();
+    const char* cursor = filter;
+    while (*cursor != '\0') {
+        const QString text = QString::fromUtf8(cursor);
+        cursor += std::strlen(cursor) + 1;
+        if (*cursor == '\0') {
+            entries << text; // a text without patterns
+            break;
+        }
+        QString patterns = QString::fromUtf8(cursor);
+        cursor += std::strlen(cursor) + 1;
+        patterns.replace(';', ' ');
+        entries << QStringLiteral("%1 (%2)").arg(text, patterns.simplified());
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+} // namespace
+
+std::string TranslateFileFilter(const char* filter)
+{
+    return QtFilterFromWin32(filter).toStdString();
+}
+
+BOOL GetOpenFileName(OPENFILENAME* description)
+{
+    if (description == nullptr || description->lpstrFile == nullptr || description->nMaxFile == 0)
+        return FALSE;
+    if (openFileNameHook != nullptr)
+        return openFileNameHook(description);
+    if (!EnsureWinApplication())
+        return FALSE;
+
+    QFileDialog dialog(WidgetFromHwnd(description->hwndOwner));
+    dialog.setWindowTitle(description->lpstrTitle != nullptr ? QString::fromUtf8(description->lpstrTitle)
+                                                             : QString());
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode((description->Flags & OFN_FILEMUSTEXIST) ? QFileDialog::ExistingFile
+                                                                : QFileDialog::AnyFile);
+    const QString filter = QtFilterFromWin32(description->lpstrFilter);
+    if (!filter.isEmpty())
+        dialog.setNameFilters(filter.split(QStringLiteral(";;")));
+    if (description->lpstrInitialDir != nullptr)
+        dialog.setDirectory(QString::fromUtf8(description->lpstrInitialDir));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return FALSE;
+
+    const std::string chosen = QFileInfo(dialog.selectedFiles().first()).absoluteFilePath().toStdString();
+    if (chosen.size() + 1 > description->nMaxFile)
+        return FALSE;
+    std::memcpy(description->lpstrFile, chosen.c_str(), chosen.size() + 1);
+    return TRUE;
+}
+
+void SetOpenFileNameHook(OpenFileNameHook hook)
+{
+    openFileNameHook = hook;
+}
+
+void SetOpenLinkHook(OpenLinkHook hook)
+{
+    openLinkHook = hook;
+}

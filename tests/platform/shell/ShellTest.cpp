@@ -1,0 +1,183 @@
+#include "platform/shell/Shell.h"
+#include "platform/shell/ShellTesting.h"
+#include "platform/win/WinTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+using namespace wintest;
+
+namespace {
+
+constexpr UINT kCallback = WM_USER + 50;
+
+class NotifyIconTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Reset();
+        RegisterTestClass();
+        window = MakeWindow();
+        ASSERT_NE(window, nullptr);
+    }
+    void TearDown() override
+    {
+        if (::IsWindow(window))
+            ::DestroyWindow(window);
+    }
+
+    NOTIFYICONDATA Description(UINT id = 108)
+    {
+        NOTIFYICONDATA data = {};
+        data.cbSize = kNotifyIconDataSize;
+        data.hWnd = window;
+        data.uID = id;
+        data.uFlags = NIF_MESSAGE | NIF_TIP;
+        data.uCallbackMessage = kCallback;
+        std::strcpy(data.szTip, "Orvane网络收音机");
+        return data;
+    }
+
+    HWND window = nullptr;
+};
+
+} // namespace
+
+TEST_F(NotifyIconTest, HeadlessThereIsNoNotificationAreaButTheIconIsKept)
+{
+    EXPECT_FALSE(IsNotificationAreaAvailable());
+    NOTIFYICONDATA data = Description();
+    EXPECT_EQ(Shell_NotifyIcon(NIM_ADD, &data), FALSE);
+    EXPECT_TRUE(HasNotifyIcon(window, 108));
+    // A second add of the same icon is refused; a delete removes it.
+    EXPECT_EQ(Shell_NotifyIcon(NIM_ADD, &data), FALSE);
+    EXPECT_EQ(Shell_NotifyIcon(NIM_DELETE, &data), TRUE);
+    EXPECT_FALSE(HasNotifyIcon(window, 108));
+    EXPECT_EQ(Shell_NotifyIcon(NIM_DELETE, &data), FALSE);
+}
+
+TEST_F(NotifyIconTest, EachActivationArrivesAsTheCallbackWithTheMouseMessage)
+{
+    NOTIFYICONDATA data = Description();
+    Shell_NotifyIcon(NIM_ADD, &data);
+
+    const struct
+    {
+        NotifyIconActivation reason;
+        LPARAM mouseMessage;
+    } rows[] = {
+        {NotifyIconActivation::Trigger, WM_LBUTTONDOWN},
+        {NotifyIconActivation::Context, WM_RBUTTONUP},
+        {NotifyIconActivation::DoubleClick, WM_LBUTTONDBLCLK},
+        {NotifyIconActivation::MiddleClick, WM_MBUTTONUP},
+    };
+    for (const auto& row : rows) {
+        Reset();
+        ASSERT_TRUE(SimulateNotifyIconActivation(window, 108, row.reason));
+        ASSERT_TRUE(PumpUntil([&] { return !Messages(kCallback, window).empty(); }));
+        const auto received = Messages(kCallback, window);
+        ASSERT_EQ(received.size(), 1u);
+        EXPECT_EQ(received[0].wParam, 108u);
+        EXPECT_EQ(received[0].lParam, row.mouseMessage);
+    }
+
+    Shell_NotifyIcon(NIM_DELETE, &data);
+    Reset();
+    EXPECT_FALSE(SimulateNotifyIconActivation(window, 108, NotifyIconActivation::Trigger));
+    PumpFor(std::chrono::milliseconds(50));
+    EXPECT_TRUE(Messages(kCallback, window).empty());
+}
+
+TEST_F(NotifyIconTest, AnIconDiesWithItsWindow)
+{
+    NOTIFYICONDATA data = Description(7);
+    Shell_NotifyIcon(NIM_ADD, &data);
+    ::DestroyWindow(window);
+    EXPECT_FALSE(HasNotifyIcon(window, 7));
+    EXPECT_FALSE(SimulateNotifyIconActivation(window, 7, NotifyIconActivation::Trigger));
+}
+
+TEST(ShellFileFilter, Win32FiltersBecomeDesktopFilters)
+{
+    EXPECT_EQ(TranslateFileFilter("图片文件(*.bmp,*.jpg,*.png)\0*.bmp;*.jpg;*.png\0"),
+              "图片文件(*.bmp,*.jpg,*.png) (*.bmp *.jpg *.png)");
+    EXPECT_EQ(TranslateFileFilter("Text\0*.txt\0All\0*\0"), "Text (*.txt);;All (*)");
+    EXPECT_EQ(TranslateFileFilter(""), "");
+    EXPECT_EQ(TranslateFileFilter(nullptr), "");
+}
+
+namespace {
+
+std::string lastVerb;
+std::string lastLink;
+
+bool RecordLink(const char* verb, const char* link)
+{
+    lastVerb = verb;
+    lastLink = link;
+    return true;
+}
+
+BOOL ChoosePicture(OPENFILENAME* description)
+{
+    const char* path = "/tmp/图片/it's.png";
+    if (std::strlen(path) + 1 > description->nMaxFile)
+        return FALSE;
+    std::strcpy(description->lpstrFile, path);
+    return TRUE;
+}
+
+} // namespace
+
+TEST(ShellExecute, OnlyTheOpenVerbReachesTheDesktop)
+{
+    SetOpenLinkHook(&RecordLink);
+    EXPECT_GT(ShellExecute(nullptr, "open", "https://example.org/a", nullptr, nullptr, SW_SHOWNORMAL), 32);
+    EXPECT_EQ(lastVerb, "open");
+    EXPECT_EQ(lastLink, "https://example.org/a");
+    lastLink.clear();
+    EXPECT_LE(ShellExecute(nullptr, "print", "https://example.org/b", nullptr, nullptr, SW_SHOWNORMAL), 32);
+    EXPECT_LE(ShellExecute(nullptr, "open", "", nullptr, nullptr, SW_SHOWNORMAL), 32);
+    EXPECT_TRUE(lastLink.empty());
+    SetOpenLinkHook(nullptr);
+}
+
+TEST(PathFileExists, FilesFoldersAndOddNames)
+{
+    const auto folder = std::filesystem::temp_directory_path() / ("orvane-shell-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder / "图片");
+    const auto picture = folder / "图片" / "it's.png";
+    std::ofstream(picture) << "x";
+
+    EXPECT_TRUE(PathFileExists(picture.c_str()));
+    EXPECT_TRUE(PathFileExists((folder / "图片").c_str()));
+    EXPECT_FALSE(PathFileExists((folder / "missing.png").c_str()));
+    EXPECT_FALSE(PathFileExists(""));
+    EXPECT_FALSE(PathFileExists(nullptr));
+    std::filesystem::remove_all(folder);
+}
+
+TEST(GetOpenFileName, TheAnswerLandsInTheBufferOnlyWhenItFits)
+{
+    SetOpenFileNameHook(&ChoosePicture);
+    char file[260] = {};
+    OPENFILENAME description = {};
+    description.lStructSize = kOpenFileNameSize;
+    description.lpstrFile = file;
+    description.nMaxFile = sizeof file;
+    description.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    ASSERT_EQ(GetOpenFileName(&description), TRUE);
+    EXPECT_STREQ(file, "/tmp/图片/it's.png");
+
+    char tiny[4] = {};
+    description.lpstrFile = tiny;
+    description.nMaxFile = sizeof tiny;
+    EXPECT_EQ(GetOpenFileName(&description), FALSE);
+    EXPECT_EQ(tiny[0], '\0');
+    SetOpenFileNameHook(nullptr);
+}
