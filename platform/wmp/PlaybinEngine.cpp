@@ -1,0 +1,724 @@
+// CPlaybinEngine: the play-state machine over playbin.
+//
+// In this file: status texts and error wording; construction and teardown;
+// the calls of the player (Open, Play, Pause, Stop, Close, volume); the
+// session start (local file, playlist, resolver thread, pipeline); the bus
+// messages; the stall watchdog.
+
+#include "platform/wmp/PlaybinEngine.h"
+
+#include "platform/wmp/GuiThread.h"
+#include "platform/wmp/MediaLocation.h"
+#include "platform/wmp/StreamResolver.h"
+
+#include <gst/audio/streamvolume.h>
+#include <gst/gst.h>
+
+#include <cstdlib>
+#include <utility>
+
+namespace {
+
+// Status texts. The system reads two shapes: while buffering the percentage
+// as digits right before the first '%', while playing the bit rate as digits
+// two characters after the first ':' ("播放: 128Kbps").
+const char* const kStatusConnecting = "正在连接";
+const char* const kStatusReadingPlaylist = "正在读取播放列表";
+const char* const kStatusBufferingPrefix = "缓冲: ";
+const char* const kStatusPlayingPrefix = "播放: ";
+const char* const kStatusPlayingSuffix = "Kbps";
+const char* const kStatusPaused = "已暂停";
+const char* const kStatusStopped = "已停止";
+const char* const kStatusEnded = "播放结束";
+
+// Milliseconds between two looks of the stall watchdog.
+constexpr guint kWatchdogTickMilliseconds = 500;
+// Default milliseconds without data, while connecting or buffering, before a
+// stream counts as failed.
+constexpr std::int64_t kDefaultStallMilliseconds = 15000;
+std::atomic<std::int64_t> stallMilliseconds{kDefaultStallMilliseconds};
+
+// playbin's flags: audio only, with its own software volume; no video or
+// subtitle decoding for streams that carry them.
+constexpr guint kPlaybinFlagAudio = 0x02;
+constexpr guint kPlaybinFlagSoftVolume = 0x10;
+
+// A change of the measured (not nominal) bit rate is shown only when it moves
+// the figure by more than one part in this many, so that a VBR stream's
+// bitrate tag, which changes about once a second, does not raise a status
+// change every second.
+constexpr unsigned kBitrateHysteresisParts = 10;
+
+std::once_flag gstreamerStarted;
+
+void StartGStreamer()
+{
+    std::call_once(gstreamerStarted, [] {
+        // ICY titles carry no charset; Chinese stations mostly send GBK.
+        setenv("GST_ICY_TAG_ENCODING", "GB18030", 0);
+        gst_init(nullptr, nullptr);
+    });
+}
+
+std::int64_t Now()
+{
+    return g_get_monotonic_time();
+}
+
+bool IsIdleState(WMPPlayState state)
+{
+    return state == wmppsUndefined || state == wmppsStopped || state == wmppsReady || state == wmppsMediaEnded;
+}
+
+bool IsOpeningOrPlaying(WMPPlayState state)
+{
+    return state == wmppsTransitioning || state == wmppsBuffering || state == wmppsPlaying;
+}
+
+unsigned Kbps(guint bitsPerSecond)
+{
+    return (bitsPerSecond + 500) / 1000;
+}
+
+std::string HostOf(const std::string& uri)
+{
+    const std::size_t begin = uri.find("://");
+    if (begin == std::string::npos)
+        return "";
+    const std::size_t end = uri.find_first_of("/?#", begin + 3);
+    return uri.substr(begin + 3, end == std::string::npos ? std::string::npos : end - begin - 3);
+}
+
+// What failed, in the words of the status line, from a GStreamer error.
+std::string ErrorStatus(GstMessage* message, const std::string& uri)
+{
+    GError* error = nullptr;
+    gchar* debug = nullptr;
+    gst_message_parse_error(message, &error, &debug);
+    const GstStructure* details = nullptr;
+    gst_message_parse_error_details(message, &details);
+    guint httpCode = 0;
+    if (details != nullptr)
+        gst_structure_get_uint(details, "http-status-code", &httpCode);
+    const bool network = UrlScheme(uri) != "file";
+    std::string text;
+    if (httpCode >= 400) {
+        text = HttpFailureText(httpCode);
+    } else if (error->domain == GST_RESOURCE_ERROR) {
+        switch (error->code) {
+        case GST_RESOURCE_ERROR_NOT_FOUND:
+            text = network ? "打开失败: 找不到服务器 " + HostOf(uri) : "打开失败: 找不到文件";
+            break;
+        case GST_RESOURCE_ERROR_NOT_AUTHORIZED:
+            text = "打开失败: 拒绝访问";
+            break;
+        case GST_RESOURCE_ERROR_OPEN_READ:
+        case GST_RESOURCE_ERROR_OPEN_READ_WRITE:
+            text = network ? "连接失败: 无法连接到服务器 " + HostOf(uri) : "打开失败: 无法读取文件";
+            break;
+        case GST_RESOURCE_ERROR_READ:
+            text = network ? "接收失败: 与服务器的连接中断" : "读取失败: 文件读不下去";
+            break;
+        default:
+            text = std::string("打开失败: ") + error->message;
+            break;
+        }
+    } else if ((error->domain == GST_STREAM_ERROR &&
+                (error->code == GST_STREAM_ERROR_CODEC_NOT_FOUND || error->code == GST_STREAM_ERROR_TYPE_NOT_FOUND ||
+                 error->code == GST_STREAM_ERROR_WRONG_TYPE || error->code == GST_STREAM_ERROR_DEMUX ||
+                 error->code == GST_STREAM_ERROR_DECODE || error->code == GST_STREAM_ERROR_FORMAT)) ||
+               (error->domain == GST_CORE_ERROR && error->code == GST_CORE_ERROR_MISSING_PLUGIN)) {
+        text = "无法播放: 格式不支持或缺少解码器";
+    } else {
+        text = std::string("播放出错: ") + error->message;
+    }
+    g_error_free(error);
+    g_free(debug);
+    return text;
+}
+
+// The audio output: ORVANE_AUDIO_SINK names an element ("fakesink") or a
+// pipeline description ("wavenc ! filesink location=out.wav"); the
+// desktop's default output otherwise. A single element is made to play in
+// real time, so that a silent sink takes as long as a loudspeaker.
+GstElement* MakeAudioSink(std::string& problem)
+{
+    const char* configured = std::getenv("ORVANE_AUDIO_SINK");
+    const std::string description = configured != nullptr && *configured != 0 ? configured : "autoaudiosink";
+    GstElement* sink = nullptr;
+    if (description.find_first_of(" !") == std::string::npos) {
+        sink = gst_element_factory_make(description.c_str(), nullptr);
+        if (sink != nullptr && g_object_class_find_property(G_OBJECT_GET_CLASS(sink), "sync") != nullptr)
+            g_object_set(sink, "sync", TRUE, nullptr);
+    } else {
+        GError* error = nullptr;
+        sink = gst_parse_bin_from_description(description.c_str(), TRUE, &error);
+        if (error != nullptr) {
+            if (sink != nullptr)
+                gst_object_unref(sink);
+            sink = nullptr;
+            g_error_free(error);
+        }
+    }
+    if (sink == nullptr)
+        problem = "打开失败: 无法建立音频输出 " + description;
+    return sink;
+}
+
+} // namespace
+
+struct CPlaybinEngine::Session
+{
+    std::uint64_t id = 0;
+    bool active = true;          // bus messages and results still concern it
+    bool network = true;         // not a local file: a pause ends the stream and play reopens it
+    bool resumeByReopen = false; // paused by ending the stream
+    bool live = false;           // the pipeline answered NO_PREROLL: no pausing for buffering
+    bool prerolled = false;
+    bool buffering = false;
+    bool wantPlaying = true;
+    int percent = -1;
+    unsigned nominalKbps = 0;
+    unsigned measuredKbps = 0;
+    std::string uri;
+    std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
+};
+
+// ------------------------------------------------------------ construction
+
+CPlaybinEngine::CPlaybinEngine(IUnknown* owner, EventQueue queue)
+    : owner(owner), queue(std::move(queue)), guiThread(std::this_thread::get_id())
+{
+    StartGStreamer();
+    playbin = gst_element_factory_make("playbin", nullptr);
+    if (playbin == nullptr)
+        return;
+    gst_object_ref_sink(playbin);
+    g_object_set(playbin, "flags", kPlaybinFlagAudio | kPlaybinFlagSoftVolume, nullptr);
+    gst_stream_volume_set_volume(GST_STREAM_VOLUME(playbin), GST_STREAM_VOLUME_FORMAT_CUBIC, 1.0);
+    g_signal_connect(playbin, "source-setup", G_CALLBACK(OnSourceSetup), this);
+    GstBus* bus = gst_element_get_bus(playbin);
+    busWatch = gst_bus_create_watch(bus);
+    g_source_set_callback(busWatch, reinterpret_cast<GSourceFunc>(reinterpret_cast<void (*)()>(&OnBusMessage)),
+                          this, nullptr);
+    g_source_attach(busWatch, nullptr);
+    gst_object_unref(bus);
+}
+
+CPlaybinEngine::~CPlaybinEngine()
+{
+    if (playbin != nullptr) {
+        {
+            std::lock_guard<std::mutex> lock(pipelineMutex);
+            TeardownLocked();
+        }
+        g_signal_handlers_disconnect_by_data(playbin, this);
+        gst_object_unref(playbin);
+    }
+    if (busWatch != nullptr) {
+        g_source_destroy(busWatch);
+        g_source_unref(busWatch);
+    }
+    if (watchdog != nullptr)
+        g_source_destroy(watchdog);
+}
+
+void CPlaybinEngine::SetStallTimeout(std::chrono::milliseconds timeout)
+{
+    stallMilliseconds = timeout.count() > 0 ? timeout.count() : kDefaultStallMilliseconds;
+}
+
+std::chrono::milliseconds CPlaybinEngine::StallTimeout()
+{
+    return std::chrono::milliseconds(stallMilliseconds.load());
+}
+
+// ------------------------------------------------------------------- calls
+
+void CPlaybinEngine::Open(const std::string& newUrl)
+{
+    std::lock_guard<std::mutex> pipelineLock(pipelineMutex);
+    TeardownLocked();
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        url = newUrl;
+        if (newUrl.empty()) {
+            if (!IsIdleState(PlayState()))
+                ChangeLocked(wmppsStopped, kStatusStopped);
+            ChangeOpenStateLocked(wmposUndefined);
+            return;
+        }
+    }
+    StartSessionLocked();
+}
+
+void CPlaybinEngine::Play()
+{
+    std::lock_guard<std::mutex> pipelineLock(pipelineMutex);
+    bool resume = false;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        const WMPPlayState state = PlayState();
+        if (IsOpeningOrPlaying(state))
+            return;
+        if (state == wmppsPaused && session != nullptr && session->active && !session->resumeByReopen) {
+            session->wantPlaying = true;
+            resume = true;
+        } else if (url.empty()) {
+            return;
+        }
+    }
+    if (resume)
+        SetPipelineState(GST_STATE_PLAYING);
+    else
+        StartSessionLocked();
+}
+
+void CPlaybinEngine::Pause()
+{
+    std::lock_guard<std::mutex> pipelineLock(pipelineMutex);
+    bool endStream = true;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        if (!IsOpeningOrPlaying(PlayState()) || session == nullptr)
+            return;
+        endStream = session->network;
+    }
+    if (endStream) {
+        // A live stream cannot be held: the server goes on sending, or gives
+        // up on us. Pausing ends it; play opens it again.
+        TeardownLocked();
+        std::lock_guard<std::mutex> lock(stateMutex);
+        session->resumeByReopen = true;
+        ChangeLocked(wmppsPaused, kStatusPaused);
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        session->wantPlaying = false;
+    }
+    SetPipelineState(GST_STATE_PAUSED);
+    std::lock_guard<std::mutex> lock(stateMutex);
+    ChangeLocked(wmppsPaused, kStatusPaused);
+}
+
+void CPlaybinEngine::Stop()
+{
+    std::lock_guard<std::mutex> pipelineLock(pipelineMutex);
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        if (IsIdleState(PlayState()) && (session == nullptr || !session->active))
+            return;
+    }
+    TeardownLocked();
+    std::lock_guard<std::mutex> lock(stateMutex);
+    ChangeLocked(wmppsStopped, kStatusStopped);
+}
+
+void CPlaybinEngine::Close()
+{
+    std::lock_guard<std::mutex> pipelineLock(pipelineMutex);
+    TeardownLocked();
+    std::lock_guard<std::mutex> lock(stateMutex);
+    url.clear();
+    session.reset();
+    ChangeOpenStateLocked(wmposUndefined);
+    ChangeLocked(wmppsUndefined, "");
+}
+
+void CPlaybinEngine::SetVolume(int newVolume)
+{
+    if (newVolume < 0)
+        newVolume = 0;
+    if (newVolume > 100)
+        newVolume = 100;
+    volume = newVolume;
+    if (playbin != nullptr)
+        gst_stream_volume_set_volume(GST_STREAM_VOLUME(playbin), GST_STREAM_VOLUME_FORMAT_CUBIC,
+                                     newVolume / 100.0);
+}
+
+WMPOpenState CPlaybinEngine::OpenState() const
+{
+    std::lock_guard<std::mutex> lock(stateMutex);
+    return openState;
+}
+
+std::string CPlaybinEngine::Status() const
+{
+    std::lock_guard<std::mutex> lock(stateMutex);
+    return status;
+}
+
+std::string CPlaybinEngine::Url() const
+{
+    std::lock_guard<std::mutex> lock(stateMutex);
+    return url;
+}
+
+// ----------------------------------------------------------- session start
+
+void CPlaybinEngine::StartSessionLocked()
+{
+    std::string target;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        target = url;
+        session = std::make_unique<Session>();
+        session->id = ++sessionCounter;
+        ChangeOpenStateLocked(wmposMediaOpening);
+        ChangeLocked(wmppsTransitioning, kStatusConnecting);
+    }
+    NoteProgress();
+    EnsureWatchdog();
+    if (playbin == nullptr) {
+        FailLocked("打开失败: 缺少 GStreamer 的 playbin");
+        return;
+    }
+    const MediaLocation location = LocateMedia(target, PlayerBaseFolder());
+    switch (location.kind) {
+    case MediaKind::Invalid:
+        FailLocked(location.error);
+        break;
+    case MediaKind::Stream:
+        StartPipelineLocked(location.uri);
+        break;
+    case MediaKind::LocalPlaylist: {
+        const StreamResolution resolution = ResolveLocalPlaylist(location.path);
+        if (resolution.ok)
+            StartPipelineLocked(resolution.uri);
+        else
+            FailLocked(resolution.error);
+        break;
+    }
+    case MediaKind::HttpPlaylist:
+    case MediaKind::HttpUnknown:
+        StartResolverLocked(location.uri, location.kind == MediaKind::HttpPlaylist);
+        break;
+    }
+}
+
+void CPlaybinEngine::StartResolverLocked(const std::string& uri, bool knownPlaylist)
+{
+    std::uint64_t sessionId = 0;
+    std::shared_ptr<std::atomic<bool>> cancel;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        sessionId = session->id;
+        cancel = session->cancel;
+        ChangeOpenStateLocked(wmposPlaylistOpening);
+        ChangeLocked(wmppsTransitioning, kStatusReadingPlaylist);
+    }
+    // The worker holds the owner, and with it this engine, until its result
+    // has been handled on the GUI thread.
+    owner->AddRef();
+    std::thread([this, uri, knownPlaylist, sessionId, cancel] {
+        StreamResolution resolution = ResolveStream(uri, knownPlaylist, *cancel);
+        PostToGuiThread(
+            [this, sessionId, resolution = std::move(resolution)] {
+                HandleResolution(sessionId, resolution);
+                owner->Release();
+            });
+    }).detach();
+}
+
+void CPlaybinEngine::HandleResolution(std::uint64_t sessionId, const StreamResolution& resolution)
+{
+    std::lock_guard<std::mutex> pipelineLock(pipelineMutex);
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        if (!SessionIs(sessionId))
+            return;
+        ChangeOpenStateLocked(wmposMediaOpening);
+        if (resolution.ok)
+            ChangeLocked(wmppsTransitioning, kStatusConnecting);
+    }
+    if (resolution.ok)
+        StartPipelineLocked(resolution.uri);
+    else
+        FailLocked(resolution.error);
+}
+
+void CPlaybinEngine::StartPipelineLocked(const std::string& uri)
+{
+    std::string problem;
+    GstElement* sink = MakeAudioSink(problem);
+    if (sink == nullptr) {
+        FailLocked(problem);
+        return;
+    }
+    std::uint64_t sessionId = 0;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        session->uri = uri;
+        session->network = UrlScheme(uri) != "file";
+        sessionId = session->id;
+    }
+    g_object_set(playbin, "audio-sink", sink, "uri", uri.c_str(), nullptr);
+    // Prerolled first, then PLAYING once prerolled and buffered, the way
+    // GStreamer's own player does it.
+    const GstStateChangeReturn result = gst_element_set_state(playbin, GST_STATE_PAUSED);
+    if (result == GST_STATE_CHANGE_FAILURE) {
+        // The element that failed has posted its error; let the bus deliver
+        // it first, and fail with a plain text only if it said nothing.
+        owner->AddRef();
+        PostToGuiThread(
+            [this, sessionId] {
+                HandleStartFailure(sessionId);
+                owner->Release();
+            },
+            GuiPriority::Idle);
+    } else if (result == GST_STATE_CHANGE_NO_PREROLL) {
+        {
+            std::lock_guard<std::mutex> lock(stateMutex);
+            session->live = true;
+        }
+        SetPipelineState(GST_STATE_PLAYING);
+    }
+}
+
+void CPlaybinEngine::HandleStartFailure(std::uint64_t sessionId)
+{
+    std::lock_guard<std::mutex> pipelineLock(pipelineMutex);
+    std::string uri;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        if (!SessionIs(sessionId))
+            return;
+        uri = session->uri;
+    }
+    FailLocked("打开失败: 无法打开 " + uri);
+}
+
+void CPlaybinEngine::TeardownLocked()
+{
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        if (session != nullptr) {
+            session->active = false;
+            session->cancel->store(true);
+        }
+    }
+    if (playbin != nullptr)
+        gst_element_set_state(playbin, GST_STATE_NULL);
+}
+
+void CPlaybinEngine::FailLocked(const std::string& failure)
+{
+    TeardownLocked();
+    std::lock_guard<std::mutex> lock(stateMutex);
+    queue(PlayerEvent{PlayerEventKind::Error});
+    ChangeOpenStateLocked(wmposUndefined);
+    ChangeLocked(wmppsReady, failure);
+}
+
+void CPlaybinEngine::SetPipelineState(int state)
+{
+    if (playbin != nullptr)
+        gst_element_set_state(playbin, static_cast<GstState>(state));
+}
+
+// ----------------------------------------------------------- state changes
+
+void CPlaybinEngine::ChangeLocked(WMPPlayState state, const std::string& newStatus)
+{
+    const WMPPlayState old = PlayState();
+    if (old == state && status == newStatus)
+        return;
+    status = newStatus;
+    if (old != state) {
+        playState = state;
+        NoteProgress();
+        if (old == wmppsBuffering)
+            queue(PlayerEvent{PlayerEventKind::Buffering, VARIANT_FALSE});
+        queue(PlayerEvent{PlayerEventKind::PlayStateChange, state});
+        if (state == wmppsBuffering)
+            queue(PlayerEvent{PlayerEventKind::Buffering, VARIANT_TRUE});
+    }
+    queue(PlayerEvent{PlayerEventKind::StatusChange});
+}
+
+void CPlaybinEngine::ChangeOpenStateLocked(WMPOpenState state)
+{
+    if (openState == state)
+        return;
+    openState = state;
+    queue(PlayerEvent{PlayerEventKind::OpenStateChange, state});
+}
+
+std::string CPlaybinEngine::PlayingStatusLocked() const
+{
+    const unsigned kbps = session == nullptr ? 0 : session->nominalKbps != 0 ? session->nominalKbps
+                                                                            : session->measuredKbps;
+    return std::string(kStatusPlayingPrefix) + (kbps != 0 ? std::to_string(kbps) : std::string()) +
+           kStatusPlayingSuffix;
+}
+
+bool CPlaybinEngine::SessionIs(std::uint64_t sessionId) const
+{
+    return session != nullptr && session->id == sessionId && session->active;
+}
+
+void CPlaybinEngine::NoteProgress()
+{
+    lastProgress = Now();
+}
+
+// ------------------------------------------------------------ bus messages
+
+int CPlaybinEngine::OnBusMessage(GstBus*, GstMessage* message, void* self)
+{
+    static_cast<CPlaybinEngine*>(self)->HandleBusMessage(message);
+    return G_SOURCE_CONTINUE;
+}
+
+void CPlaybinEngine::OnSourceSetup(GstElement*, GstElement* source, void* self)
+{
+    // Streaming thread or the caller of set_state: only the atomic progress
+    // stamp is touched from the probe.
+    GstPad* pad = gst_element_get_static_pad(source, "src");
+    if (pad == nullptr)
+        return;
+    gst_pad_add_probe(
+        pad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+        [](GstPad*, GstPadProbeInfo*, gpointer data) -> GstPadProbeReturn {
+            static_cast<CPlaybinEngine*>(data)->NoteProgress();
+            return GST_PAD_PROBE_OK;
+        },
+        self, nullptr);
+    gst_object_unref(pad);
+}
+
+void CPlaybinEngine::HandleBusMessage(GstMessage* message)
+{
+    std::lock_guard<std::mutex> pipelineLock(pipelineMutex);
+    std::unique_lock<std::mutex> lock(stateMutex);
+    if (session == nullptr || !session->active)
+        return;
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_ERROR: {
+        const std::string failure = ErrorStatus(message, session->uri);
+        lock.unlock();
+        FailLocked(failure);
+        break;
+    }
+    case GST_MESSAGE_EOS:
+        lock.unlock();
+        TeardownLocked();
+        lock.lock();
+        ChangeLocked(wmppsMediaEnded, kStatusEnded);
+        queue(PlayerEvent{PlayerEventKind::EndOfStream, 0});
+        ChangeLocked(wmppsStopped, kStatusStopped);
+        break;
+    case GST_MESSAGE_BUFFERING: {
+        if (session->live)
+            break;
+        gint percent = 0;
+        gst_message_parse_buffering(message, &percent);
+        if (percent != session->percent)
+            NoteProgress();
+        session->percent = percent;
+        const bool wasBuffering = session->buffering;
+        session->buffering = percent < 100;
+        if (session->wantPlaying &&
+            (percent < 100 || PlayState() == wmppsBuffering || PlayState() == wmppsTransitioning))
+            ChangeLocked(wmppsBuffering, kStatusBufferingPrefix + std::to_string(percent) + "%");
+        const bool wantPlaying = session->wantPlaying;
+        const bool prerolled = session->prerolled;
+        lock.unlock();
+        if (percent < 100 && !wasBuffering && wantPlaying)
+            SetPipelineState(GST_STATE_PAUSED);
+        else if (percent >= 100 && wantPlaying && prerolled)
+            SetPipelineState(GST_STATE_PLAYING);
+        break;
+    }
+    case GST_MESSAGE_ASYNC_DONE: {
+        session->prerolled = true;
+        const bool start = session->wantPlaying && !session->buffering;
+        lock.unlock();
+        if (start)
+            SetPipelineState(GST_STATE_PLAYING);
+        break;
+    }
+    case GST_MESSAGE_STATE_CHANGED: {
+        if (GST_MESSAGE_SRC(message) != GST_OBJECT(playbin))
+            break;
+        GstState oldState = GST_STATE_NULL;
+        GstState newState = GST_STATE_NULL;
+        gst_message_parse_state_changed(message, &oldState, &newState, nullptr);
+        if (newState == GST_STATE_PLAYING && session->wantPlaying) {
+            ChangeOpenStateLocked(wmposMediaOpen);
+            ChangeLocked(wmppsPlaying, PlayingStatusLocked());
+        }
+        break;
+    }
+    case GST_MESSAGE_TAG: {
+        GstTagList* tags = nullptr;
+        gst_message_parse_tag(message, &tags);
+        guint bitsPerSecond = 0;
+        if (gst_tag_list_get_uint(tags, GST_TAG_NOMINAL_BITRATE, &bitsPerSecond) && bitsPerSecond > 0)
+            session->nominalKbps = Kbps(bitsPerSecond);
+        if (gst_tag_list_get_uint(tags, GST_TAG_BITRATE, &bitsPerSecond) && bitsPerSecond > 0) {
+            const unsigned measured = Kbps(bitsPerSecond);
+            const unsigned shown = session->measuredKbps;
+            const unsigned difference = measured > shown ? measured - shown : shown - measured;
+            if (shown == 0 || difference * kBitrateHysteresisParts > shown)
+                session->measuredKbps = measured;
+        }
+        gst_tag_list_unref(tags);
+        if (PlayState() == wmppsPlaying)
+            ChangeLocked(wmppsPlaying, PlayingStatusLocked());
+        break;
+    }
+    case GST_MESSAGE_CLOCK_LOST: {
+        const bool wantPlaying = session->wantPlaying;
+        lock.unlock();
+        if (wantPlaying) {
+            SetPipelineState(GST_STATE_PAUSED);
+            SetPipelineState(GST_STATE_PLAYING);
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// ------------------------------------------------------------ stall watchdog
+
+void CPlaybinEngine::EnsureWatchdog()
+{
+    if (watchdog != nullptr || std::this_thread::get_id() != guiThread)
+        return;
+    watchdog = g_timeout_source_new(kWatchdogTickMilliseconds);
+    g_source_set_callback(watchdog, &OnWatchdogTick, this, nullptr);
+    g_source_attach(watchdog, nullptr);
+    g_source_unref(watchdog); // the context holds it until it is removed
+}
+
+int CPlaybinEngine::OnWatchdogTick(void* self)
+{
+    auto* engine = static_cast<CPlaybinEngine*>(self);
+    engine->HandleWatchdogTick();
+    if (engine->watchdog == nullptr)
+        return G_SOURCE_REMOVE;
+    return G_SOURCE_CONTINUE;
+}
+
+void CPlaybinEngine::HandleWatchdogTick()
+{
+    std::lock_guard<std::mutex> pipelineLock(pipelineMutex);
+    std::unique_lock<std::mutex> lock(stateMutex);
+    if (session == nullptr || !session->active) {
+        watchdog = nullptr; // removed by the tick's return; the next session makes a new one
+        return;
+    }
+    const WMPPlayState state = PlayState();
+    if (state != wmppsTransitioning && state != wmppsBuffering)
+        return;
+    const std::int64_t quietMicroseconds = Now() - lastProgress.load();
+    if (quietMicroseconds < stallMilliseconds.load() * 1000)
+        return;
+    lock.unlock();
+    FailLocked("连接超时: " + std::to_string(stallMilliseconds.load() / 1000) + " 秒内没有收到数据");
+}

@@ -1,0 +1,285 @@
+#include "platform/wmp/WmpPlayer.h"
+
+#include "platform/wmp/GuiThread.h"
+
+#include <new>
+
+namespace {
+
+HRESULT GiveString(const std::string& text, BSTR* result)
+{
+    if (result == nullptr)
+        return E_POINTER;
+    *result = Utf8ToBstr(text.c_str());
+    return *result != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+} // namespace
+
+HRESULT CWmpPlayer::Create(REFIID iid, void** object)
+{
+    if (object == nullptr)
+        return E_POINTER;
+    *object = nullptr;
+    auto* player = new (std::nothrow) CWmpPlayer();
+    if (player == nullptr)
+        return E_OUTOFMEMORY;
+    HRESULT result = E_FAIL;
+    if (player->engine != nullptr && player->engine->Usable())
+        result = player->QueryInterface(iid, object);
+    player->Release(); // the creation's own reference
+    return result;
+}
+
+CWmpPlayer::CWmpPlayer()
+    : guiThread(std::this_thread::get_id()),
+      controls(*this),
+      settings(*this),
+      eventsPoint(*this, IID_IWMPEvents),
+      dispatchPoint(*this, DIID__WMPOCXEvents)
+{
+    engine = std::make_unique<CPlaybinEngine>(static_cast<IWMPPlayer*>(this),
+                                              [this](const PlayerEvent& event) { QueueEvent(event); });
+}
+
+CWmpPlayer::~CWmpPlayer()
+{
+    engine.reset();
+    eventsPoint.Clear();
+    dispatchPoint.Clear();
+}
+
+// ----------------------------------------------------------------- IUnknown
+
+HRESULT CWmpPlayer::QueryInterface(REFIID iid, void** object)
+{
+    if (object == nullptr)
+        return E_POINTER;
+    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IDispatch) || IsEqualGUID(iid, IID_IWMPCore) ||
+        IsEqualGUID(iid, IID_IWMPPlayer)) {
+        *object = static_cast<IWMPPlayer*>(this);
+    } else if (IsEqualGUID(iid, IID_IConnectionPointContainer)) {
+        *object = static_cast<IConnectionPointContainer*>(this);
+    } else {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+ULONG CWmpPlayer::AddRef()
+{
+    return ++references;
+}
+
+ULONG CWmpPlayer::Release()
+{
+    const ULONG left = --references;
+    if (left != 0)
+        return left;
+    if (std::this_thread::get_id() == guiThread)
+        delete this;
+    else
+        PostToGuiThread([this] { delete this; });
+    return 0;
+}
+
+// ---------------------------------------------------------------- IDispatch
+
+HRESULT CWmpPlayer::GetTypeInfoCount(unsigned int* count)
+{
+    if (count == nullptr)
+        return E_POINTER;
+    *count = 0; // no type library: the interfaces are called directly
+    return S_OK;
+}
+
+HRESULT CWmpPlayer::GetTypeInfo(unsigned int, LCID, ITypeInfo**)
+{
+    return E_NOTIMPL;
+}
+
+HRESULT CWmpPlayer::GetIDsOfNames(REFIID, OLECHAR**, unsigned int, LCID, DISPID*)
+{
+    return E_NOTIMPL;
+}
+
+HRESULT CWmpPlayer::Invoke(DISPID, REFIID, LCID, std::uint16_t, DISPPARAMS*, VARIANT*, EXCEPINFO*, unsigned int*)
+{
+    return E_NOTIMPL;
+}
+
+// --------------------------------------------------------------- IWMPPlayer
+
+HRESULT CWmpPlayer::close()
+{
+    engine->Close();
+    return S_OK;
+}
+
+HRESULT CWmpPlayer::get_URL(BSTR* url)
+{
+    return GiveString(engine->Url(), url);
+}
+
+HRESULT CWmpPlayer::put_URL(BSTR url)
+{
+    engine->Open(BstrToUtf8(url));
+    return S_OK;
+}
+
+HRESULT CWmpPlayer::get_openState(WMPOpenState* state)
+{
+    if (state == nullptr)
+        return E_POINTER;
+    *state = engine->OpenState();
+    return S_OK;
+}
+
+HRESULT CWmpPlayer::get_playState(WMPPlayState* state)
+{
+    if (state == nullptr)
+        return E_POINTER;
+    *state = engine->PlayState();
+    return S_OK;
+}
+
+HRESULT CWmpPlayer::get_controls(IWMPControls** result)
+{
+    if (result == nullptr)
+        return E_POINTER;
+    AddRef();
+    *result = &controls;
+    return S_OK;
+}
+
+HRESULT CWmpPlayer::get_settings(IWMPSettings** result)
+{
+    if (result == nullptr)
+        return E_POINTER;
+    AddRef();
+    *result = &settings;
+    return S_OK;
+}
+
+HRESULT CWmpPlayer::get_status(BSTR* status)
+{
+    return GiveString(engine->Status(), status);
+}
+
+// ------------------------------------------------ IConnectionPointContainer
+
+HRESULT CWmpPlayer::FindConnectionPoint(REFIID iid, IConnectionPoint** point)
+{
+    if (point == nullptr)
+        return E_POINTER;
+    CWmpConnectionPoint* found = nullptr;
+    if (IsEqualGUID(iid, IID_IWMPEvents))
+        found = &eventsPoint;
+    else if (IsEqualGUID(iid, DIID__WMPOCXEvents))
+        found = &dispatchPoint;
+    if (found == nullptr) {
+        *point = nullptr;
+        return CONNECT_E_NOCONNECTION;
+    }
+    found->AddRef();
+    *point = found;
+    return S_OK;
+}
+
+// ------------------------------------------------------------------- events
+
+void CWmpPlayer::QueueEvent(const PlayerEvent& event)
+{
+    std::lock_guard<std::mutex> lock(eventMutex);
+    events.push_back(event);
+    if (deliveryPosted)
+        return;
+    deliveryPosted = true;
+    AddRef();
+    PostToGuiThread([this] { DeliverEvents(); });
+}
+
+void CWmpPlayer::DeliverEvents()
+{
+    for (;;) {
+        std::deque<PlayerEvent> batch;
+        {
+            std::lock_guard<std::mutex> lock(eventMutex);
+            if (events.empty()) {
+                deliveryPosted = false;
+                break;
+            }
+            batch.swap(events);
+        }
+        // No lock is held while sinks run: they may call the player back.
+        for (const PlayerEvent& event : batch) {
+            eventsPoint.Raise(event);
+            dispatchPoint.Raise(event);
+        }
+    }
+    Release();
+}
+
+// ----------------------------------------------------------------- controls
+
+HRESULT CWmpPlayer::CControls::QueryInterface(REFIID iid, void** object)
+{
+    if (object == nullptr)
+        return E_POINTER;
+    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IDispatch) || IsEqualGUID(iid, IID_IWMPControls)) {
+        *object = static_cast<IWMPControls*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+HRESULT CWmpPlayer::CControls::play()
+{
+    player.engine->Play();
+    return S_OK;
+}
+
+HRESULT CWmpPlayer::CControls::pause()
+{
+    player.engine->Pause();
+    return S_OK;
+}
+
+HRESULT CWmpPlayer::CControls::stop()
+{
+    player.engine->Stop();
+    return S_OK;
+}
+
+// ----------------------------------------------------------------- settings
+
+HRESULT CWmpPlayer::CSettings::QueryInterface(REFIID iid, void** object)
+{
+    if (object == nullptr)
+        return E_POINTER;
+    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IDispatch) || IsEqualGUID(iid, IID_IWMPSettings)) {
+        *object = static_cast<IWMPSettings*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+HRESULT CWmpPlayer::CSettings::get_volume(COM_LONG* volume)
+{
+    if (volume == nullptr)
+        return E_POINTER;
+    *volume = player.engine->Volume();
+    return S_OK;
+}
+
+HRESULT CWmpPlayer::CSettings::put_volume(COM_LONG volume)
+{
+    player.engine->SetVolume(volume);
+    return S_OK;
+}

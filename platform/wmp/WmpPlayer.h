@@ -1,0 +1,115 @@
+#pragma once
+
+// CWmpPlayer: the player object that CoCreateInstance(CLSID_WindowsMediaPlayer)
+// makes — IWMPPlayer with its controls and settings objects and its two
+// event connection points — over CPlaybinEngine.
+//
+// Its controls, settings and connection points live inside it and count
+// their references on it. Events are queued as the engine reports them and
+// delivered on the GUI thread; a delivery holds a reference, so the player
+// outlives its own callbacks. When the last reference goes on another thread,
+// the player is destroyed on the GUI thread, where its GLib sources live.
+
+#include "platform/wmp/PlaybinEngine.h"
+#include "platform/wmp/WmpConnectionPoint.h"
+
+#include <atomic>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+class CWmpPlayer final : public IWMPPlayer, public IConnectionPointContainer
+{
+public:
+    // The class factory that Wmp.cpp registers for CLSID_WindowsMediaPlayer.
+    static HRESULT Create(REFIID iid, void** object);
+
+    HRESULT QueryInterface(REFIID iid, void** object) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+
+    HRESULT GetTypeInfoCount(unsigned int* count) override;
+    HRESULT GetTypeInfo(unsigned int index, LCID locale, ITypeInfo** info) override;
+    HRESULT GetIDsOfNames(REFIID iid, OLECHAR** names, unsigned int count, LCID locale, DISPID* ids) override;
+    HRESULT Invoke(DISPID member, REFIID iid, LCID locale, std::uint16_t flags, DISPPARAMS* parameters,
+                   VARIANT* result, EXCEPINFO* exception, unsigned int* argumentError) override;
+
+    HRESULT close() override;
+    HRESULT get_URL(BSTR* url) override;
+    HRESULT put_URL(BSTR url) override;
+    HRESULT get_openState(WMPOpenState* state) override;
+    HRESULT get_playState(WMPPlayState* state) override;
+    HRESULT get_controls(IWMPControls** controls) override;
+    HRESULT get_settings(IWMPSettings** settings) override;
+    HRESULT get_status(BSTR* status) override;
+
+    HRESULT FindConnectionPoint(REFIID iid, IConnectionPoint** point) override;
+
+private:
+    class CControls final : public IWMPControls
+    {
+    public:
+        explicit CControls(CWmpPlayer& player) : player(player) {}
+        HRESULT QueryInterface(REFIID iid, void** object) override;
+        ULONG AddRef() override { return player.AddRef(); }
+        ULONG Release() override { return player.Release(); }
+        HRESULT GetTypeInfoCount(unsigned int* count) override { return player.GetTypeInfoCount(count); }
+        HRESULT GetTypeInfo(unsigned int, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+        HRESULT GetIDsOfNames(REFIID, OLECHAR**, unsigned int, LCID, DISPID*) override { return E_NOTIMPL; }
+        HRESULT Invoke(DISPID, REFIID, LCID, std::uint16_t, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                       unsigned int*) override
+        {
+            return E_NOTIMPL;
+        }
+        HRESULT play() override;
+        HRESULT pause() override;
+        HRESULT stop() override;
+
+    private:
+        CWmpPlayer& player;
+    };
+
+    class CSettings final : public IWMPSettings
+    {
+    public:
+        explicit CSettings(CWmpPlayer& player) : player(player) {}
+        HRESULT QueryInterface(REFIID iid, void** object) override;
+        ULONG AddRef() override { return player.AddRef(); }
+        ULONG Release() override { return player.Release(); }
+        HRESULT GetTypeInfoCount(unsigned int* count) override { return player.GetTypeInfoCount(count); }
+        HRESULT GetTypeInfo(unsigned int, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+        HRESULT GetIDsOfNames(REFIID, OLECHAR**, unsigned int, LCID, DISPID*) override { return E_NOTIMPL; }
+        HRESULT Invoke(DISPID, REFIID, LCID, std::uint16_t, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                       unsigned int*) override
+        {
+            return E_NOTIMPL;
+        }
+        HRESULT get_volume(COM_LONG* volume) override;
+        HRESULT put_volume(COM_LONG volume) override;
+
+    private:
+        CWmpPlayer& player;
+    };
+
+    CWmpPlayer();
+    ~CWmpPlayer();
+
+    // Any thread, with the engine's state lock held: queue only.
+    void QueueEvent(const PlayerEvent& event);
+    // GUI thread: delivers every queued event, then drops the delivery's reference.
+    void DeliverEvents();
+
+    std::atomic<ULONG> references{1};
+    std::thread::id guiThread;
+    CControls controls;
+    CSettings settings;
+    CWmpConnectionPoint eventsPoint;
+    CWmpConnectionPoint dispatchPoint;
+
+    std::mutex eventMutex;
+    std::deque<PlayerEvent> events;
+    bool deliveryPosted = false;
+
+    // Last: made after, and destroyed before, everything its events reach.
+    std::unique_ptr<CPlaybinEngine> engine;
+};

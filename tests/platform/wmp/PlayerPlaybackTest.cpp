@@ -1,0 +1,115 @@
+// Playing finite files and streams: the play states in order, the status
+// texts the system reads, pause, stop, the end of a stream.
+
+#include "platform/wmp/PlayerTestSupport.h"
+#include "support/LocalHttpServer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace orvane::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Watchdogs: how long a test waits for one step before it fails.
+constexpr auto kStepTimeout = 10s;
+
+// The digits two characters after the first ':' (the way the system reads
+// the bit rate).
+std::string BitrateFigure(const std::string& status)
+{
+    const std::size_t colon = status.find(':');
+    if (colon == std::string::npos || colon + 2 > status.size())
+        return "";
+    std::string digits;
+    for (std::size_t i = colon + 2; i < status.size() && std::isdigit(static_cast<unsigned char>(status[i])); ++i)
+        digits += status[i];
+    return digits;
+}
+
+struct Mp3File
+{
+    Mp3File(double seconds, int kbps)
+    {
+        folder = MakeTemporaryFolder();
+        path = folder + "/tone.mp3";
+        WriteFile(path, MakeMp3(seconds, kbps));
+    }
+    ~Mp3File() { RemoveFolder(folder); }
+    std::string folder;
+    std::string path;
+};
+
+} // namespace
+
+TEST(PlayerPlayback, LocalFilePlaysToTheEndThenStops)
+{
+    Mp3File file(1.5, 128);
+    PlayerFixture fixture;
+    fixture.Open(file.path);
+    EXPECT_EQ(fixture.State(), wmppsTransitioning);
+    ASSERT_TRUE(fixture.WaitForState(wmppsPlaying, kStepTimeout)) << fixture.Status();
+    fixture.Settle();
+    EXPECT_EQ(BitrateFigure(fixture.Status()), "128") << fixture.Status();
+    ASSERT_TRUE(fixture.WaitForState(wmppsStopped, kStepTimeout)) << fixture.Status();
+    fixture.Settle();
+    const std::vector<long> states = fixture.sink->PlayStates();
+    const std::vector<long> expected = {wmppsTransitioning, wmppsPlaying, wmppsMediaEnded, wmppsStopped};
+    EXPECT_EQ(states, expected);
+    EXPECT_EQ(fixture.sink->Count("EndOfStream"), 1u);
+}
+
+namespace {
+
+// An endless live-style MP3 stream: a few seconds of tone sent over and over,
+// in pieces at about the rate it plays (128 kbit/s is 16000 bytes a second).
+constexpr std::size_t kLivePieceBytes = 4000;
+constexpr auto kLivePiecePause = 250ms;
+
+void AddLiveStream(LocalHttpServer& server, const std::string& path, const std::string& mp3)
+{
+    server.AddStreamingRoute(
+        path, "audio/mpeg",
+        [mp3](std::size_t index) {
+            const std::size_t offset = (index * kLivePieceBytes) % mp3.size();
+            std::string piece = mp3.substr(offset, kLivePieceBytes);
+            if (piece.size() < kLivePieceBytes)
+                piece += mp3.substr(0, kLivePieceBytes - piece.size());
+            return piece;
+        },
+        kLivePiecePause);
+}
+
+} // namespace
+
+TEST(PlayerPlayback, LiveHttpStreamBuffersThenPlaysWithItsBitrate)
+{
+    const std::string mp3 = MakeMp3(3, 128);
+    LocalHttpServer server;
+    AddLiveStream(server, "/live.mp3", mp3);
+    PlayerFixture fixture;
+    std::vector<std::string> bufferingTexts;
+    fixture.sink->onEvent = [&](const RecordedEvent& event) {
+        if (event.name == "StatusChange" && fixture.State() == wmppsBuffering)
+            bufferingTexts.push_back(fixture.Status());
+    };
+    fixture.Open(server.Url("/live.mp3"));
+    ASSERT_TRUE(fixture.WaitForState(wmppsPlaying, kStepTimeout)) << fixture.Status();
+    fixture.Settle();
+    EXPECT_EQ(BitrateFigure(fixture.Status()), "128") << fixture.Status();
+    const std::vector<long> states = fixture.sink->PlayStates();
+    ASSERT_GE(states.size(), 3u);
+    EXPECT_EQ(states[0], wmppsTransitioning);
+    EXPECT_EQ(states[1], wmppsBuffering);
+    EXPECT_EQ(states[2], wmppsPlaying);
+    ASSERT_FALSE(bufferingTexts.empty());
+    for (const std::string& text : bufferingTexts) {
+        const std::size_t percent = text.find('%');
+        ASSERT_NE(percent, std::string::npos) << text;
+        ASSERT_GT(percent, 0u);
+        EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(text[percent - 1]))) << text;
+    }
+    EXPECT_EQ(fixture.sink->Count("Buffering"), 2u); // start and end
+}
