@@ -10,9 +10,6 @@
 // 0 for a key that has no virtual key of its own.
 WPARAM VirtualKeyFromQtKey(int key);
 
-// Virtual key for a key press that only carries text (an unmapped key).
-constexpr WPARAM VK_PACKET = 0xE7;
-
 // A key message carries a token in the scan-code bits (16 to 23) of its
 // lParam; the token finds the text of its key press. Tokens run from 1 to
 // 255 and are reused round-robin, so the text of a key that was never

@@ -231,7 +231,18 @@ constexpr WPARAM VK_RIGHT = 0x27;
 constexpr WPARAM VK_DOWN = 0x28;
 constexpr WPARAM VK_DELETE = 0x2E;
 constexpr WPARAM VK_F4 = 0x73;
+// A key press that carries only text (no key of its own); its WM_CHAR follows.
+constexpr WPARAM VK_PACKET = 0xE7;
 // Letters and digits are their upper-case ASCII codes, as in Win32.
+//
+// Input messages: mouse messages carry client coordinates in lParam and the
+// MK_* state in wParam, except WM_MOUSEWHEEL, whose lParam is the screen point
+// and whose high word of wParam is the signed wheel delta (WHEEL_DELTA a
+// notch). A left press first asks WM_NCHITTEST (screen point in lParam);
+// HTCAPTION drags the window and makes no button message. Key messages carry
+// the virtual key; TranslateMessage makes the WM_CHAR of a WM_KEYDOWN, whose
+// wParam is the character's Unicode code point (not a code-page byte).
+// Composed input-method text arrives as WM_CHAR only.
 
 // ----------------------------------------------------------- styles and flags
 
@@ -312,6 +323,9 @@ DWORD GetModuleFileName(HINSTANCE instance, char* buffer, DWORD size);
 
 // ------------------------------------------------------------------- windows
 
+// Registering a name again with the same procedure and style answers the same
+// atom (window bases register on every Create); with a different procedure or
+// style it fails with 0.
 ATOM RegisterClass(const WNDCLASS* windowClass);
 // Class style of a registered class (CS_DBLCLKS decides whether double clicks
 // arrive as WM_LBUTTONDBLCLK); 0 for an unknown class.
@@ -336,6 +350,8 @@ LONG SetWindowLong(HWND window, int index, LONG value);
 std::intptr_t GetWindowLongPtr(HWND window, int index);
 std::intptr_t SetWindowLongPtr(HWND window, int index, std::intptr_t value);
 
+// As in Win32: the owner of a WS_POPUP window, null for an overlapped one
+// even when owned (GetWindow with GW_OWNER answers the owner of either).
 HWND GetParent(HWND window);
 HWND GetWindow(HWND window, UINT relation);
 BOOL SetWindowText(HWND window, const char* text);
@@ -392,6 +408,8 @@ BOOL SetCursorPos(int x, int y);
 
 // ------------------------------------------------------- messages and loop
 
+// Calls the window procedure at once. GUI thread only: from another thread
+// it answers 0 without calling anything (post instead).
 LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Queues a message for the window; safe from any thread. FALSE when the
 // window does not exist.
@@ -399,6 +417,8 @@ BOOL PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Queues WM_QUIT: GetMessage then answers FALSE with the exit code in wParam.
 void PostQuitMessage(int exitCode);
 // Waits for the next queued message (input, posted, timer); FALSE for WM_QUIT.
+// Order: posted and input messages, then WM_QUIT, then due timers. GUI thread
+// only; on another thread it answers FALSE at once.
 BOOL GetMessage(MSG* message, HWND window, UINT filterMin, UINT filterMax);
 // PM_REMOVE takes the message out of the queue; answers FALSE when none waits.
 constexpr UINT PM_NOREMOVE = 0x0000;
@@ -408,7 +428,9 @@ BOOL TranslateMessage(const MSG* message);
 LRESULT DispatchMessage(const MSG* message);
 
 // Timers post WM_TIMER with the id in wParam; an elapse of 0 fires as soon as
-// the loop is idle. Setting an existing id restarts it.
+// the loop is idle. Setting an existing id restarts it. A timer has at most one
+// WM_TIMER waiting, and repeats no faster than every 10 ms (as Win32's
+// minimum). The timer procedure is not supported: pass null.
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, void* timerProc);
 BOOL KillTimer(HWND window, UINT_PTR id);
 
