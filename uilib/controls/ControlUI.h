@@ -134,8 +134,10 @@ public:
     void NeedParentUpdate();
     bool IsUpdateNeeded() const;
 
-    // Events from the paint manager. The base handles SETCURSOR (default
-    // cursor), focus bookkeeping, and passes wheel events to its parent.
+    // Events from the paint manager. The base sends "dbclick" for
+    // UIEVENT_DBLCLICK and "menu" for UIEVENT_CONTEXTMENU (enabled controls
+    // only), calls Activate for Enter and Space, and hands wheel events to its
+    // parent; derived controls pass the events they do not use on to it.
     virtual void DoEvent(TEventUI& event);
 
     // Paints the part of the control inside paintRect.
@@ -162,8 +164,8 @@ public:
 
     // The control's action as if it had been clicked (buttons notify "click",
     // options select themselves). Answers false when the control cannot act
-    // (hidden or disabled). The paint manager calls it for Enter/Space on the
-    // focused control.
+    // (hidden or disabled). The base DoEvent calls it for Enter and Space
+    // while the control has the keyboard focus.
     virtual bool Activate();
 
 protected:
@@ -186,7 +188,6 @@ protected:
     SIZE maxSize = {9999, 9999};
     bool visible = true;
     bool enabled = true;
-    bool focused = false;
     bool mouseEnabled = true;
     bool keyboardEnabled = true;
     bool updateNeeded = true;

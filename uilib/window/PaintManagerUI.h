@@ -98,8 +98,6 @@ public:
     // coordinates), null when none.
     CControlUI* FindControl(POINT point) const;
 
-    // Called by a control when it is named, renamed, attached or detached.
-    void NameControl(CControlUI* control, const char* oldName);
     // A control leaves the tree: forget it as focus, hot, pressed and
     // captured control, drop its queued notifications, timers and option
     // group memberships. Called for every control of a removed subtree.
@@ -110,8 +108,11 @@ public:
 
     void Invalidate(const RECT& rect);
     void Invalidate();
-    // Lays the tree out again before the next paint.
+    // Lays the tree out again before the next paint or hit test.
     void NeedUpdate();
+    // Lays the tree out now when something asked for it (NeedUpdate) or the
+    // client area changed size.
+    void UpdateLayout();
 
     CControlUI* GetFocus() const;
     // Moves keyboard focus to the control (null clears it), sending
@@ -179,6 +180,8 @@ public:
     void RemoveAllOptionGroups();
 
 private:
+    void SendEvent(CControlUI* control, int type, POINT point, WPARAM wParam, LPARAM lParam);
+
     struct TPrivate;
     std::unique_ptr<TPrivate> d;
 };

@@ -10,6 +10,33 @@
 
 class CControlUI;
 
+// ------------------------------------------------------------ rectangles
+// Right and bottom edges are exclusive, as everywhere in the window layer.
+inline bool UIIsRectEmpty(const RECT& rect)
+{
+    return rect.right <= rect.left || rect.bottom <= rect.top;
+}
+
+inline bool UIPointInRect(const RECT& rect, POINT point)
+{
+    return point.x >= rect.left && point.x < rect.right && point.y >= rect.top && point.y < rect.bottom;
+}
+
+// The common part of two rectangles; false (and an empty result) when they
+// do not overlap.
+inline bool UIIntersectRect(RECT& result, const RECT& first, const RECT& second)
+{
+    result.left = first.left > second.left ? first.left : second.left;
+    result.top = first.top > second.top ? first.top : second.top;
+    result.right = first.right < second.right ? first.right : second.right;
+    result.bottom = first.bottom < second.bottom ? first.bottom : second.bottom;
+    if (UIIsRectEmpty(result)) {
+        result = RECT{0, 0, 0, 0};
+        return false;
+    }
+    return true;
+}
+
 // ------------------------------------------------------------ text style
 // DrawText flags with their Win32 values, so attribute code reads like the
 // classic API. DT_TOP and DT_LEFT are 0: they are the defaults.
