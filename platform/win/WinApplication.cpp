@@ -46,10 +46,10 @@ bool CWinApplication::Ensure()
 
 bool CWinApplication::OnGuiThread()
 {
+    // Never makes the application: a worker asking first must not become
+    // the GUI thread.
     QThread* known = guiThread.load();
-    if (known == nullptr)
-        return Ensure();
-    return QThread::currentThread() == known;
+    return known != nullptr && QThread::currentThread() == known;
 }
 
 void CWinApplication::WakeUp()

@@ -13,7 +13,7 @@ public:
     // Makes (or adopts) the application; returns false on any thread other
     // than the GUI thread once one exists.
     static bool Ensure();
-    // Whether the calling thread is the GUI thread of an existing application.
+    // Whether the calling thread is the GUI thread; false before Ensure ran.
     static bool OnGuiThread();
     // Wakes the GUI thread from a blocking wait for Qt events; any thread.
     static void WakeUp();

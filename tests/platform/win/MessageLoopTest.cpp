@@ -172,3 +172,18 @@ TEST_F(MessageLoop, ThreadMessagesWithoutWindowArriveAndDispatchToNothing)
     EXPECT_EQ(DispatchMessage(&message), 0);
     EXPECT_TRUE(Log().empty() || Messages(WM_TEST_PING).empty());
 }
+
+TEST_F(MessageLoop, SendMessageFromAnotherThreadCallsNothing)
+{
+    HWND window = MakeWindow();
+    Log().clear();
+    LRESULT result = -5;
+    BOOL visible = TRUE;
+    std::thread([&] {
+        result = SendMessage(window, WM_TEST_PING, 0, 0);
+        visible = IsWindowVisible(window);
+    }).join();
+    EXPECT_EQ(result, 0);
+    EXPECT_FALSE(visible);
+    EXPECT_TRUE(Log().empty()) << "the window procedure ran on a worker thread";
+}
