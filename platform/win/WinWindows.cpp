@@ -1,5 +1,7 @@
-// Window classes, creation and destruction, window state, geometry, painting,
-// focus and capture.
+// The window calls of Win.h, in this order: classes; creation, destruction and
+// default processing; window longs, owner and text; showing, enabling and
+// focus; geometry; painting; mouse capture; and last the WinQt.h lookups
+// between handles and widgets. The state itself lives in CNativeWindow.
 
 #include "platform/win/Win.h"
 #include "platform/win/WinQt.h"
