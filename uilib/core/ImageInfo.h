@@ -23,7 +23,9 @@
 //   xcentered / ycentered  "true": natural size, centred along that axis
 //              inside the drawing area.
 //   fade       0..255: opacity of the whole picture (255, opaque, when absent).
-// Unknown keys are ignored (a line on stderr in debug builds).
+// The numbers of source, dest and corner are never negative; a negative one
+// makes that value bad. Unknown keys are ignored (a line on stderr in debug
+// builds). Keys are case-sensitive, as the layouts write them.
 
 #include "platform/win/Win.h"
 #include "uilib/core/StdString.h"
