@@ -1,0 +1,344 @@
+// Pixel checks of the render engine: pictures made here, drawn on a white
+// canvas, and the pixels compared with what the image rules promise.
+
+#include "uilib/core/ImageInfo.h"
+#include "uilib/render/RenderEngine.h"
+#include "uilib/render/RenderEngineQt.h"
+#include "uilib/window/UIDefines.h"
+#include "uilib/PixelCanvas.h"
+
+#include <gtest/gtest.h>
+
+#include <QPainter>
+
+using pixel::CountColour;
+using pixel::CountNotWhite;
+using pixel::Rect;
+using pixel::Same;
+
+namespace {
+
+const QColor red(255, 0, 0);
+const QColor green(0, 255, 0);
+const QColor blue(0, 0, 255);
+const QColor yellow(255, 255, 0);
+const QColor black(0, 0, 0);
+const QColor grey(128, 128, 128);
+
+// A 4 x 4 picture of four 2 x 2 blocks: red, green / blue, yellow.
+QImage Quadrants()
+{
+    return pixel::Picture(4, 4, [](int x, int y) {
+        if (y < 2) {
+            return x < 2 ? red : green;
+        }
+        return x < 2 ? blue : yellow;
+    });
+}
+
+QColor QuadrantColour(int x, int y)
+{
+    x %= 4;
+    y %= 4;
+    if (y < 2) {
+        return x < 2 ? red : green;
+    }
+    return x < 2 ? blue : yellow;
+}
+
+QImage Draw(const QImage& picture, const RECT& item, const TImageInfo& info, QSize canvasSize = QSize(80, 60),
+            RECT paint = Rect(0, 0, 80, 60), bool* drew = nullptr)
+{
+    QImage canvas = pixel::WhiteCanvas(canvasSize.width(), canvasSize.height());
+    QPainter painter(&canvas);
+    const bool result = CRenderEngineQt::DrawImage(&painter, picture, item, paint, info);
+    painter.end();
+    if (drew != nullptr) {
+        *drew = result;
+    }
+    return canvas;
+}
+
+} // namespace
+
+TEST(RenderImage, TiledPictureRepeatsFromTheControlsCornerAndStaysInside)
+{
+    TImageInfo info;
+    info.file = "quadrants.png";
+    info.xtiled = true;
+    info.ytiled = true;
+    const RECT item = Rect(3, 5, 25, 19);   // 22 x 14: the last tiles are cut
+    const QImage canvas = Draw(Quadrants(), item, info);
+
+    for (int y = item.top; y < item.bottom; ++y) {
+        for (int x = item.left; x < item.right; ++x) {
+            ASSERT_TRUE(Same(canvas.pixelColor(x, y), QuadrantColour(x - item.left, y - item.top)))
+                << "at " << x << "," << y;
+        }
+    }
+    EXPECT_EQ(CountNotWhite(canvas, canvas.rect()), 22 * 14);
+}
+
+TEST(RenderImage, NineSliceKeepsCornersAtNaturalSizeAndStretchesTheRest)
+{
+    // 12 x 12: 3-pixel corners red, green, blue, yellow (clockwise from the
+    // top left), grey edges, a black middle.
+    const QImage picture = pixel::Picture(12, 12, [](int x, int y) {
+        const bool left = x < 3;
+        const bool right = x >= 9;
+        const bool top = y < 3;
+        const bool bottom = y >= 9;
+        if (top && left) return red;
+        if (top && right) return green;
+        if (bottom && right) return blue;
+        if (bottom && left) return yellow;
+        if (top || bottom || left || right) return grey;
+        return black;
+    });
+    TImageInfo info;
+    info.file = "frame.png";
+    info.corner = RECT{3, 3, 3, 3};
+
+    struct Row
+    {
+        const char* what;
+        RECT item;
+    };
+    const Row rows[] = {
+        {"wide", Rect(10, 10, 70, 30)},
+        {"tall", Rect(20, 2, 32, 58)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const QImage canvas = Draw(picture, row.item, info);
+        const RECT& r = row.item;
+        EXPECT_EQ(CountColour(canvas, QRect(r.left, r.top, 3, 3), red), 9);
+        EXPECT_EQ(CountColour(canvas, QRect(r.right - 3, r.top, 3, 3), green), 9);
+        EXPECT_EQ(CountColour(canvas, QRect(r.right - 3, r.bottom - 3, 3, 3), blue), 9);
+        EXPECT_EQ(CountColour(canvas, QRect(r.left, r.bottom - 3, 3, 3), yellow), 9);
+        // Corners not scaled: each corner colour appears exactly 9 times.
+        EXPECT_EQ(CountColour(canvas, canvas.rect(), red), 9);
+        EXPECT_EQ(CountColour(canvas, canvas.rect(), blue), 9);
+        // The edge right beside a corner is edge, and the middle fills the rest.
+        EXPECT_TRUE(Same(canvas.pixelColor(r.left + 3, r.top), grey));
+        EXPECT_TRUE(Same(canvas.pixelColor(r.left, r.top + 3), grey));
+        EXPECT_TRUE(Same(canvas.pixelColor((r.left + r.right) / 2, (r.top + r.bottom) / 2), black));
+        EXPECT_EQ(CountNotWhite(canvas, canvas.rect()), (r.right - r.left) * (r.bottom - r.top));
+    }
+}
+
+TEST(RenderImage, TiledNineSliceRepeatsItsMiddleAtNaturalSize)
+{
+    // 12 x 12 with 3-pixel grey borders; the 6 x 6 middle is red on its left
+    // half and green on its right half.
+    const QImage picture = pixel::Picture(12, 12, [](int x, int y) {
+        if (x < 3 || x >= 9 || y < 3 || y >= 9) {
+            return grey;
+        }
+        return x < 6 ? red : green;
+    });
+    TImageInfo info;
+    info.file = "bk_white_rd.png";
+    info.corner = RECT{3, 3, 3, 3};
+    info.xtiled = true;
+    info.ytiled = true;
+    const RECT item = Rect(10, 10, 40, 30);   // middle 24 x 14: four tiles across
+    const QImage canvas = Draw(picture, item, info);
+    const int middleY = 20;
+    // Stretched, columns 3..14 of the item would all be red; tiled, the
+    // colours alternate every 3 pixels from the middle's start.
+    for (int column = 3; column < 27; ++column) {
+        const QColor expected = ((column - 3) / 3) % 2 == 0 ? red : green;
+        EXPECT_TRUE(Same(canvas.pixelColor(item.left + column, middleY), expected)) << "column " << column;
+    }
+    EXPECT_TRUE(Same(canvas.pixelColor(item.left + 1, middleY), grey));
+    EXPECT_TRUE(Same(canvas.pixelColor(item.right - 1, middleY), grey));
+}
+
+TEST(RenderImage, NineSliceSmallerThanItsCornersShrinksThemInsteadOfOverflowing)
+{
+    const QImage picture = pixel::Solid(12, 12, red);
+    TImageInfo info;
+    info.file = "frame.png";
+    info.corner = RECT{5, 5, 5, 5};
+    const RECT item = Rect(10, 10, 16, 14);   // 6 x 4, less than 5 + 5 both ways
+    const QImage canvas = Draw(picture, item, info);
+    EXPECT_EQ(CountColour(canvas, canvas.rect(), red), 6 * 4);
+}
+
+TEST(RenderImage, CentredPictureKeepsItsNaturalSizeInTheMiddle)
+{
+    TImageInfo info;
+    info.file = "back.png";
+    info.xcentered = true;
+    info.ycentered = true;
+    const RECT item = Rect(10, 10, 40, 40);   // 30 x 30
+    const QImage canvas = Draw(pixel::Solid(6, 4, red), item, info);
+
+    EXPECT_EQ(CountColour(canvas, canvas.rect(), red), 24);
+    EXPECT_EQ(CountColour(canvas, QRect(10 + 12, 10 + 13, 6, 4), red), 24);
+}
+
+TEST(RenderImage, CentredPictureLargerThanTheControlIsCutToIt)
+{
+    TImageInfo info;
+    info.file = "lovebk.jpg";
+    info.xcentered = true;
+    info.ycentered = true;
+    const RECT item = Rect(10, 10, 30, 20);
+    // Larger than the control both ways: its middle shows, nothing spills.
+    const QImage canvas = Draw(Quadrants().scaled(40, 40), item, info);
+    EXPECT_EQ(CountNotWhite(canvas, canvas.rect()), 20 * 10);
+    EXPECT_EQ(CountNotWhite(canvas, QRect(10, 10, 20, 10)), 20 * 10);
+}
+
+TEST(RenderImage, InsetDestLeavesTheInsetStripsUntouched)
+{
+    // The heading band: 10 px in from both sides, full height.
+    TImageInfo band;
+    band.file = "bk_white_rd.png";
+    band.dest = RECT{10, 0, 10, 0};
+    const RECT row = Rect(0, 0, 80, 30);
+    QImage canvas = Draw(pixel::Solid(8, 8, blue), row, band);
+    EXPECT_EQ(CountNotWhite(canvas, QRect(0, 0, 10, 30)), 0);
+    EXPECT_EQ(CountNotWhite(canvas, QRect(70, 0, 10, 30)), 0);
+    EXPECT_EQ(CountColour(canvas, QRect(10, 0, 60, 30), blue), 60 * 30);
+
+    // The station dot: 10 px from the left, vertically centred, natural size.
+    TImageInfo dot;
+    dot.file = "dot.png";
+    dot.dest = RECT{10, 0, 0, 0};
+    dot.ycentered = true;
+    const RECT option = Rect(0, 20, 80, 50);   // 30 high
+    canvas = Draw(pixel::Solid(4, 6, red), option, dot);
+    EXPECT_EQ(CountColour(canvas, canvas.rect(), red), 24);
+    EXPECT_EQ(CountColour(canvas, QRect(10, 20 + 12, 4, 6), red), 24);
+}
+
+TEST(RenderImage, SourcePartAndPaintRectangleLimitWhatIsDrawn)
+{
+    // The source picks the green block only; stretched over the control.
+    TImageInfo info;
+    info.file = "quadrants.png";
+    info.source = RECT{2, 0, 4, 2};
+    const RECT item = Rect(0, 0, 20, 20);
+    QImage canvas = Draw(Quadrants(), item, info);
+    EXPECT_EQ(CountColour(canvas, QRect(0, 0, 20, 20), green), 400);
+
+    // Only the part of the control inside the paint rectangle changes.
+    bool drew = false;
+    canvas = Draw(pixel::Solid(4, 4, red), item, TImageInfo{.file = "red.png"}, QSize(80, 60), Rect(0, 0, 10, 60),
+                  &drew);
+    EXPECT_TRUE(drew);
+    EXPECT_EQ(CountColour(canvas, QRect(0, 0, 10, 20), red), 200);
+    EXPECT_EQ(CountNotWhite(canvas, QRect(10, 0, 70, 60)), 0);
+
+    // A control wholly outside the paint rectangle draws nothing at all.
+    canvas = Draw(pixel::Solid(4, 4, red), item, TImageInfo{.file = "red.png"}, QSize(80, 60), Rect(40, 40, 80, 60),
+                  &drew);
+    EXPECT_FALSE(drew);
+    EXPECT_EQ(CountNotWhite(canvas, canvas.rect()), 0);
+}
+
+TEST(RenderImage, NothingToDrawAnswersFalseAndLeavesTheCanvas)
+{
+    TImageInfo info;
+    info.file = "missing.png";
+    bool drew = true;
+    QImage canvas = Draw(QImage(), Rect(0, 0, 20, 20), info, QSize(80, 60), Rect(0, 0, 80, 60), &drew);
+    EXPECT_FALSE(drew);
+    EXPECT_EQ(CountNotWhite(canvas, canvas.rect()), 0);
+
+    // An inset that swallows the whole control.
+    info.dest = RECT{15, 0, 15, 0};
+    canvas = Draw(pixel::Solid(4, 4, red), Rect(0, 0, 20, 20), info, QSize(80, 60), Rect(0, 0, 80, 60), &drew);
+    EXPECT_FALSE(drew);
+    EXPECT_EQ(CountNotWhite(canvas, canvas.rect()), 0);
+
+    // Through the public call, with no manager and so no image cache.
+    QImage publicCanvas = pixel::WhiteCanvas(40, 40);
+    QPainter painter(&publicCanvas);
+    EXPECT_FALSE(CRenderEngine::DrawImage(&painter, nullptr, Rect(0, 0, 20, 20), Rect(0, 0, 40, 40), info));
+    EXPECT_EQ(CRenderEngine::GetImageSize(nullptr, info).cx, 0);
+}
+
+TEST(RenderText, TextInkStaysInsideItsRectangleAndFollowsTheAlignment)
+{
+    const QFont font = CRenderEngineQt::ToQFont(nullptr);
+    const RECT box = Rect(20, 10, 180, 40);
+    struct Row
+    {
+        const char* what;
+        UINT style;
+    };
+    const Row rows[] = {
+        {"left", DT_LEFT | DT_VCENTER | DT_SINGLELINE},
+        {"center", DT_CENTER | DT_VCENTER | DT_SINGLELINE},
+        {"right", DT_RIGHT | DT_VCENTER | DT_SINGLELINE},
+    };
+    int firstInkColumn[3] = {0, 0, 0};
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(rows[i].what);
+        QImage canvas = pixel::WhiteCanvas(200, 50);
+        QPainter painter(&canvas);
+        CRenderEngineQt::DrawText(&painter, font, box, QString::fromUtf8("Orvane 收音机"), 0xFFFF0000, rows[i].style);
+        painter.end();
+        EXPECT_GT(pixel::Count(canvas, QRect(20, 10, 160, 30), pixel::Reddish), 20);
+        EXPECT_EQ(CountNotWhite(canvas, QRect(0, 0, 20, 50)), 0);
+        EXPECT_EQ(CountNotWhite(canvas, QRect(180, 0, 20, 50)), 0);
+        EXPECT_EQ(CountNotWhite(canvas, QRect(0, 0, 200, 10)), 0);
+        EXPECT_EQ(CountNotWhite(canvas, QRect(0, 40, 200, 10)), 0);
+        for (int x = 0; x < 200 && firstInkColumn[i] == 0; ++x) {
+            if (CountNotWhite(canvas, QRect(x, 0, 1, 50)) > 0) {
+                firstInkColumn[i] = x;
+            }
+        }
+    }
+    EXPECT_LT(firstInkColumn[0], 25);
+    EXPECT_LT(firstInkColumn[0], firstInkColumn[1]);
+    EXPECT_LT(firstInkColumn[1], firstInkColumn[2]);
+}
+
+TEST(RenderText, TooLongSingleLineEndsInAnEllipsisWithinTheRectangle)
+{
+    const QFont font = CRenderEngineQt::ToQFont(nullptr);
+    const RECT box = Rect(0, 0, 60, 20);
+    const QString longText = QString::fromUtf8("一个很长很长很长很长很长的电台名字");
+
+    QImage cut = pixel::WhiteCanvas(100, 20);
+    QPainter painter(&cut);
+    CRenderEngineQt::DrawText(&painter, font, box, longText, 0xFF000000, DT_LEFT | DT_SINGLELINE | DT_END_ELLIPSIS);
+    painter.end();
+    QImage plain = pixel::WhiteCanvas(100, 20);
+    painter.begin(&plain);
+    CRenderEngineQt::DrawText(&painter, font, box, longText, 0xFF000000, DT_LEFT | DT_SINGLELINE);
+    painter.end();
+
+    EXPECT_EQ(CountNotWhite(cut, QRect(60, 0, 40, 20)), 0);
+    // The elided text differs from the merely clipped one in its last column.
+    EXPECT_NE(cut, plain);
+}
+
+TEST(RenderColour, BorderIsDrawnInsideOnceAndColourFillsExactly)
+{
+    QImage canvas = pixel::WhiteCanvas(40, 40);
+    QPainter painter(&canvas);
+    // Half-transparent black: a corner blended twice would be darker.
+    CRenderEngine::DrawBorder(&painter, Rect(5, 5, 35, 25), 2, 0x80000000);
+    painter.end();
+    const QColor edge = canvas.pixelColor(20, 5);
+    EXPECT_NE(edge.rgba(), QColor(Qt::white).rgba());
+    EXPECT_EQ(canvas.pixelColor(5, 5).rgba(), edge.rgba());
+    EXPECT_EQ(canvas.pixelColor(34, 24).rgba(), edge.rgba());
+    EXPECT_EQ(canvas.pixelColor(6, 23).rgba(), edge.rgba());
+    EXPECT_TRUE(Same(canvas.pixelColor(7, 7), Qt::white));
+    EXPECT_EQ(CountNotWhite(canvas, canvas.rect()), 30 * 20 - 26 * 16);
+
+    canvas = pixel::WhiteCanvas(40, 40);
+    painter.begin(&canvas);
+    CRenderEngine::DrawColor(&painter, Rect(1, 2, 11, 7), 0xFF0000FF);
+    CRenderEngine::DrawColor(&painter, Rect(20, 20, 30, 30), 0x000000FF);
+    painter.end();
+    EXPECT_EQ(CountColour(canvas, canvas.rect(), blue), 10 * 5);
+    EXPECT_EQ(CountNotWhite(canvas, canvas.rect()), 10 * 5);
+}
