@@ -1,0 +1,113 @@
+#include "uilib/core/ImageCache.h"
+
+#include "CoreFixtures.h"
+
+#include <QBuffer>
+#include <QColor>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::string Encoded(QColor colour, const char* format, int width = 4, int height = 3)
+{
+    QImage image(width, height, QImage::Format_ARGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(image.save(&buffer, format));
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+class ImageCacheTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(folder.path.empty());
+        store.SetFolder(folder.path.c_str());
+    }
+
+    CTempFolder folder;
+    CResourceStore store;
+    CImageCache cache{store};
+};
+
+}  // namespace
+
+TEST_F(ImageCacheTest, APictureIsDecodedOnceAndKeptPremultiplied)
+{
+    folder.Write("bk.png", Encoded(QColor(255, 0, 0, 128), "PNG"));
+    const QImage* first = cache.Find("bk.png");
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->size(), QSize(4, 3));
+    EXPECT_EQ(first->format(), QImage::Format_ARGB32_Premultiplied);
+    EXPECT_EQ(first->pixelColor(0, 0).alpha(), 128);
+    EXPECT_EQ(first->pixelColor(0, 0).red(), 255);
+
+    // Changed on disk: the cache keeps what it decoded until told to forget.
+    folder.Write("bk.png", Encoded(Qt::blue, "PNG", 8, 8));
+    EXPECT_EQ(cache.Find("bk.png"), first);
+    EXPECT_EQ(cache.Find("bk.png")->size(), QSize(4, 3));
+    cache.Remove("bk.png");
+    ASSERT_NE(cache.Find("bk.png"), nullptr);
+    EXPECT_EQ(cache.Find("bk.png")->size(), QSize(8, 8));
+}
+
+TEST_F(ImageCacheTest, EitherSeparatorNamesTheSamePicture)
+{
+    folder.Write("images/dot.png", Encoded(Qt::green, "PNG"));
+    const QImage* slash = cache.Find("images/dot.png");
+    ASSERT_NE(slash, nullptr);
+    EXPECT_EQ(cache.Find("images\\dot.png"), slash);
+    EXPECT_EQ(cache.GetSize(), 1);
+}
+
+TEST_F(ImageCacheTest, AMissingPictureIsLookedForAgain)
+{
+    EXPECT_EQ(cache.Find("later.png"), nullptr);
+    EXPECT_FALSE(cache.Contains("later.png"));
+    folder.Write("later.png", Encoded(Qt::red, "PNG"));
+    EXPECT_NE(cache.Find("later.png"), nullptr);
+    EXPECT_EQ(cache.Find(""), nullptr);
+    EXPECT_EQ(cache.Find(nullptr), nullptr);
+}
+
+TEST_F(ImageCacheTest, ABrokenPictureIsNullAndNotReadAgain)
+{
+    folder.Write("broken.png", "\x89PNG but then nothing that decodes");
+    EXPECT_EQ(cache.Find("broken.png"), nullptr);
+    EXPECT_TRUE(cache.Contains("broken.png"));
+    folder.Write("broken.png", Encoded(Qt::red, "PNG"));
+    EXPECT_EQ(cache.Find("broken.png"), nullptr);   // remembered as broken
+    cache.Clear();
+    EXPECT_NE(cache.Find("broken.png"), nullptr);
+}
+
+TEST_F(ImageCacheTest, TheFormatIsToldByTheBytesNotTheName)
+{
+    folder.Write("lovebk.png", Encoded(Qt::white, "JPG", 16, 16));
+    const QImage* picture = cache.Find("lovebk.png");
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->size(), QSize(16, 16));
+}
+
+TEST_F(ImageCacheTest, PicturesComeFromTheArchiveAndAreForgottenWhenTheStoreChanges)
+{
+    ASSERT_TRUE(WriteZip(folder.path + "/DefaultSkin.dll", {{"bk_gray.png", Encoded(Qt::gray, "PNG", 2, 2)}}));
+    store.SetZip("DefaultSkin.dll", true);
+    ASSERT_NE(cache.Find("bk_gray.png"), nullptr);
+    EXPECT_EQ(cache.Find("bk_gray.png")->size(), QSize(2, 2));
+
+    CTempFolder other;
+    other.Write("bk_gray.png", Encoded(Qt::gray, "PNG", 5, 5));
+    store.SetFolder(other.path.c_str());
+    EXPECT_FALSE(cache.Contains("bk_gray.png"));
+    ASSERT_NE(cache.Find("bk_gray.png"), nullptr);
+    EXPECT_EQ(cache.Find("bk_gray.png")->size(), QSize(5, 5));
+    EXPECT_EQ(cache.GetSize(), 1);
+}
