@@ -90,7 +90,8 @@ std::string HostOf(const std::string& uri)
 }
 
 // What failed, in the words of the status line, from a GStreamer error.
-std::string ErrorStatus(GstMessage* message, const std::string& uri)
+// `delivered`: the source gave data before the error.
+std::string ErrorStatus(GstMessage* message, const std::string& uri, bool delivered)
 {
     GError* error = nullptr;
     gchar* debug = nullptr;
@@ -129,6 +130,10 @@ std::string ErrorStatus(GstMessage* message, const std::string& uri)
                  error->code == GST_STREAM_ERROR_DECODE || error->code == GST_STREAM_ERROR_FORMAT)) ||
                (error->domain == GST_CORE_ERROR && error->code == GST_CORE_ERROR_MISSING_PLUGIN)) {
         text = "无法播放: 格式不支持或缺少解码器";
+    } else if (network && error->domain == GST_STREAM_ERROR && error->code == GST_STREAM_ERROR_FAILED) {
+        // The HTTP source reports a refused or broken connection only as a
+        // flow error of its streaming thread.
+        text = delivered ? "接收失败: 与服务器的连接中断" : "连接失败: 无法连接到服务器 " + HostOf(uri);
     } else {
         text = std::string("播放出错: ") + error->message;
     }
@@ -364,10 +369,18 @@ void CPlaybinEngine::StartSessionLocked()
     {
         std::lock_guard<std::mutex> lock(stateMutex);
         target = url;
+    }
+    const MediaLocation location = LocateMedia(target, PlayerBaseFolder());
+    // The first status already says what the opening starts with, so that
+    // the status line does not flicker through a text that is at once out of
+    // date.
+    const bool readsPlaylist = location.kind == MediaKind::HttpPlaylist;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
         session = std::make_unique<Session>();
         session->id = ++sessionCounter;
-        ChangeOpenStateLocked(wmposMediaOpening);
-        ChangeLocked(wmppsTransitioning, kStatusConnecting);
+        ChangeOpenStateLocked(readsPlaylist ? wmposPlaylistOpening : wmposMediaOpening);
+        ChangeLocked(wmppsTransitioning, readsPlaylist ? kStatusReadingPlaylist : kStatusConnecting);
     }
     NoteProgress();
     EnsureWatchdog();
@@ -375,7 +388,6 @@ void CPlaybinEngine::StartSessionLocked()
         FailLocked("打开失败: 缺少 GStreamer 的 playbin");
         return;
     }
-    const MediaLocation location = LocateMedia(target, PlayerBaseFolder());
     switch (location.kind) {
     case MediaKind::Invalid:
         FailLocked(location.error);
@@ -406,8 +418,6 @@ void CPlaybinEngine::StartResolverLocked(const std::string& uri, bool knownPlayl
         std::lock_guard<std::mutex> lock(stateMutex);
         sessionId = session->id;
         cancel = session->cancel;
-        ChangeOpenStateLocked(wmposPlaylistOpening);
-        ChangeLocked(wmppsTransitioning, kStatusReadingPlaylist);
     }
     // The worker holds the owner, and with it this engine, until its result
     // has been handled on the GUI thread.
@@ -454,6 +464,7 @@ void CPlaybinEngine::StartPipelineLocked(const std::string& uri)
         session->network = UrlScheme(uri) != "file";
         sessionId = session->id;
     }
+    sourceDelivered = false;
     g_object_set(playbin, "audio-sink", sink, "uri", uri.c_str(), nullptr);
     // Prerolled first, then PLAYING once prerolled and buffered, the way
     // GStreamer's own player does it.
@@ -582,7 +593,9 @@ void CPlaybinEngine::OnSourceSetup(GstElement*, GstElement* source, void* self)
     gst_pad_add_probe(
         pad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
         [](GstPad*, GstPadProbeInfo*, gpointer data) -> GstPadProbeReturn {
-            static_cast<CPlaybinEngine*>(data)->NoteProgress();
+            auto* engine = static_cast<CPlaybinEngine*>(data);
+            engine->sourceDelivered = true;
+            engine->NoteProgress();
             return GST_PAD_PROBE_OK;
         },
         self, nullptr);
@@ -597,7 +610,7 @@ void CPlaybinEngine::HandleBusMessage(GstMessage* message)
         return;
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_ERROR: {
-        const std::string failure = ErrorStatus(message, session->uri);
+        const std::string failure = ErrorStatus(message, session->uri, sourceDelivered.load());
         lock.unlock();
         FailLocked(failure);
         break;

@@ -116,5 +116,6 @@ private:
     std::unique_ptr<Session> session;
     std::uint64_t sessionCounter = 0;
     std::atomic<std::int64_t> lastProgress{0}; // monotonic microseconds of the last sign of data
+    std::atomic<bool> sourceDelivered{false};  // the session's source has given data
     std::atomic<int> volume{100};
 };

@@ -6,6 +6,9 @@ namespace {
 // CONNECT_E_ADVISELIMIT; the system advises one.
 constexpr std::size_t kMaxConnections = 64;
 
+// IDispatch::Invoke's interface argument is reserved and must be the null id.
+const IID kNullInterface = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
+
 } // namespace
 
 CWmpConnectionPoint::CWmpConnectionPoint(IConnectionPointContainer& container, const IID& iid)
@@ -197,5 +200,5 @@ void CWmpConnectionPoint::RaiseOnDispatch(IDispatch& sink, const PlayerEvent& ev
         break;
     }
     DISPPARAMS parameters{hasArgument ? &argument : nullptr, nullptr, hasArgument ? 1u : 0u, 0u};
-    sink.Invoke(member, IID_IUnknown, 0, DISPATCH_METHOD, &parameters, nullptr, nullptr, nullptr);
+    sink.Invoke(member, kNullInterface, 0, DISPATCH_METHOD, &parameters, nullptr, nullptr, nullptr);
 }

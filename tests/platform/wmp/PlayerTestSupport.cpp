@@ -2,6 +2,7 @@
 
 #include <gst/gst.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -53,22 +54,18 @@ void WriteFile(const std::string& path, const std::string& bytes)
     file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string MakeMp3(double seconds, int kbps)
+void RunPipeline(const std::string& description)
 {
     gst_init(nullptr, nullptr);
-    const std::string folder = MakeTemporaryFolder();
-    const std::string path = folder + "/tone.mp3";
-    // 1152 samples per MP3 frame at 44.1 kHz; the source's buffers are sized
-    // to frames so that the length comes out as asked.
-    const int buffers = static_cast<int>(seconds * 44100 / 1152) + 1;
-    const std::string description = "audiotestsrc num-buffers=" + std::to_string(buffers) +
-                                    " samplesperbuffer=1152 freq=440 ! audio/x-raw,rate=44100,channels=2 ! "
-                                    "audioconvert ! lamemp3enc target=bitrate cbr=true bitrate=" +
-                                    std::to_string(kbps) + " ! filesink location=" + path;
     GError* error = nullptr;
     GstElement* pipeline = gst_parse_launch(description.c_str(), &error);
-    if (pipeline == nullptr || error != nullptr)
-        throw std::runtime_error("cannot build the encoder pipeline");
+    if (pipeline == nullptr || error != nullptr) {
+        if (error != nullptr)
+            g_error_free(error);
+        if (pipeline != nullptr)
+            gst_object_unref(pipeline);
+        throw std::runtime_error("cannot build the pipeline " + description);
+    }
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
     GstBus* bus = gst_element_get_bus(pipeline);
     // Watchdog: encoding a few seconds takes well under a second.
@@ -81,10 +78,62 @@ std::string MakeMp3(double seconds, int kbps)
     gst_element_set_state(pipeline, GST_STATE_NULL);
     gst_object_unref(pipeline);
     if (!ok)
-        throw std::runtime_error("encoding failed");
+        throw std::runtime_error("the pipeline failed: " + description);
+}
+
+namespace {
+
+// A tone source of `seconds` in buffers of one MP3 frame (1152 samples at
+// 44.1 kHz), so that lengths come out as asked.
+std::string ToneSource(double seconds, int frequency)
+{
+    const int buffers = static_cast<int>(seconds * 44100 / 1152) + 1;
+    return "audiotestsrc num-buffers=" + std::to_string(buffers) + " samplesperbuffer=1152 freq=" +
+           std::to_string(frequency) + " ! audio/x-raw,rate=44100,channels=2 ! audioconvert ! ";
+}
+
+} // namespace
+
+std::string MakeMp3(double seconds, int kbps)
+{
+    const std::string folder = MakeTemporaryFolder();
+    const std::string path = folder + "/tone.mp3";
+    RunPipeline(ToneSource(seconds, 440) + "lamemp3enc target=bitrate cbr=true bitrate=" + std::to_string(kbps) +
+                " ! filesink location=" + path);
     std::string bytes = ReadFile(path);
     RemoveFolder(folder);
     return bytes;
+}
+
+std::string MakeChainedOgg(int links, double seconds)
+{
+    const std::string folder = MakeTemporaryFolder();
+    std::string bytes;
+    for (int link = 0; link < links; ++link) {
+        const std::string path = folder + "/link" + std::to_string(link) + ".ogg";
+        // oggmux picks a random serial number per run, so each link is a
+        // logical stream of its own, as a new song's must be.
+        RunPipeline(ToneSource(seconds, 440 + 110 * link) + "vorbisenc ! oggmux ! filesink location=" + path);
+        bytes += ReadFile(path);
+    }
+    RemoveFolder(folder);
+    return bytes;
+}
+
+std::vector<std::string> MakeHls(const std::string& folder, double seconds)
+{
+    RunPipeline(ToneSource(seconds, 440) +
+                "lamemp3enc target=bitrate cbr=true bitrate=128 ! mpegaudioparse ! hlssink2 location=" + folder +
+                "/seg%05d.ts playlist-location=" + folder +
+                "/index.m3u8 target-duration=1 playlist-length=0 max-files=0");
+    std::vector<std::string> names = {"index.m3u8"};
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() > 3 && name.compare(name.size() - 3, 3, ".ts") == 0)
+            names.push_back(name);
+    }
+    std::sort(names.begin() + 1, names.end());
+    return names;
 }
 
 // ------------------------------------------------------------------- sink
@@ -264,18 +313,28 @@ std::string PlayerFixture::Url() const
     return url;
 }
 
+bool PlayerFixture::Reached(WMPPlayState state) const
+{
+    if (State() != state)
+        return false;
+    // The player's state changes at once; its event follows through the
+    // main loop. Both must have arrived, so that a test that goes on to
+    // count events does not count the one still on its way.
+    const std::vector<long> delivered = sink->PlayStates();
+    return delivered.empty() ? state == wmppsUndefined : delivered.back() == state;
+}
+
 bool PlayerFixture::WaitForState(WMPPlayState state, std::chrono::milliseconds timeout)
 {
-    return PumpUntil([&] { return State() == state; }, timeout);
+    return PumpUntil([&] { return Reached(state); }, timeout);
 }
 
 bool PlayerFixture::WaitForAnyState(std::initializer_list<WMPPlayState> states, std::chrono::milliseconds timeout)
 {
     return PumpUntil(
         [&] {
-            const WMPPlayState now = State();
             for (const WMPPlayState state : states)
-                if (state == now)
+                if (Reached(state))
                     return true;
             return false;
         },

@@ -26,6 +26,16 @@ void PumpFor(std::chrono::milliseconds duration);
 // A CBR MP3 of a sine tone: `seconds` long at `kbps` kbit/s, made with
 // GStreamer's own encoder. Throws std::runtime_error when that fails.
 std::string MakeMp3(double seconds, int kbps);
+// Chained Ogg Vorbis: `links` logical streams of `seconds` each, one after
+// the other in one file, the way a station starts a new stream per song.
+std::string MakeChainedOgg(int links, double seconds);
+// An HLS presentation of an MP3 tone in MPEG-TS segments of about a second,
+// ended (#EXT-X-ENDLIST); written into `folder` as index.m3u8 and
+// seg00000.ts ... Returns the file names, the playlist first.
+std::vector<std::string> MakeHls(const std::string& folder, double seconds);
+// Runs a gst-launch style description until its end; throws
+// std::runtime_error on an error or after 30 s.
+void RunPipeline(const std::string& description);
 // A fresh folder under the system's temporary folder, removed by the caller.
 std::string MakeTemporaryFolder();
 void RemoveFolder(const std::string& folder);
@@ -149,7 +159,10 @@ public:
     WMPPlayState State() const;
     std::string Status() const;
     std::string Url() const;
-    // Pumps until the play state is `state`; false after `timeout`.
+    // True when the play state is `state` and its PlayStateChange has been
+    // delivered to the sink.
+    bool Reached(WMPPlayState state) const;
+    // Pumps until Reached(state); false after `timeout`.
     bool WaitForState(WMPPlayState state, std::chrono::milliseconds timeout);
     // Pumps until the state is one of `states`.
     bool WaitForAnyState(std::initializer_list<WMPPlayState> states, std::chrono::milliseconds timeout);
