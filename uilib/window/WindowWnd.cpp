@@ -43,7 +43,15 @@ HWND OwnerOf(HWND window)
 
 CWindowWnd::CWindowWnd() = default;
 
-CWindowWnd::~CWindowWnd() = default;
+CWindowWnd::~CWindowWnd()
+{
+    // An object that goes while its window stays must not be found by the
+    // window procedure any more: the window falls back to default handling.
+    if (hWnd != nullptr && ::IsWindow(hWnd) &&
+        ::GetWindowLongPtr(hWnd, GWLP_USERDATA) == reinterpret_cast<std::intptr_t>(this)) {
+        ::SetWindowLongPtr(hWnd, GWLP_USERDATA, 0);
+    }
+}
 
 HWND CWindowWnd::GetHWND() const
 {
@@ -173,11 +181,16 @@ UINT CWindowWnd::DoModal()
             quitCode = static_cast<int>(msg.wParam);
             break;
         }
-        if (msg.message == WM_CLOSE && msg.hwnd == window && owner != nullptr) {
-            // The owner must be enabled before the window goes, or the
-            // activation would pass to some unrelated window.
-            ::EnableWindow(owner, TRUE);
-            ::SetFocus(owner);
+        if (msg.message == WM_CLOSE && msg.hwnd == window) {
+            // Close posts its code along; a Close made before the run
+            // started has no frame to write it to.
+            frame.code = static_cast<UINT>(msg.wParam);
+            if (owner != nullptr) {
+                // The owner must be enabled before the window goes, or the
+                // activation would pass to some unrelated window.
+                ::EnableWindow(owner, TRUE);
+                ::SetFocus(owner);
+            }
         }
         if (!CPaintManagerUI::TranslateMessage(&msg)) {
             ::TranslateMessage(&msg);

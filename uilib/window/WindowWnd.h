@@ -11,6 +11,9 @@
 // window is destroyed, re-enables and re-activates the owner and answers the
 // code given to Close. A WM_QUIT met inside the modal loop ends the modal
 // loop and is posted again, so the outer message loop ends as well.
+//
+// An object deleted while its window still exists lets go of the window,
+// which then gets default processing only.
 
 #include "platform/win/Win.h"
 
