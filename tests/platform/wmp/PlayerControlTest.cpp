@@ -390,3 +390,28 @@ TEST(PlayerControl, ReleasingThePlayerWhilePlayingEndsTheStream)
     }
     CoUninitialize();
 }
+
+TEST(PlayerControl, ChoosingManyStationsQuicklyEndsOnTheLastOne)
+{
+    // Streams and playlists in turn, so that late playlist results of
+    // abandoned openings arrive while later ones are under way.
+    LiveServer live;
+    AddLiveStream(live.server, "/last.mp3", MakeMp3(2, 64));
+    live.server.AddRoute("/live.pls", 200, "[playlist]\rFile1=" + live.server.Url("/live.mp3") + "\r", "text/html");
+    PlayerFixture fixture;
+    const int kChoices = 12;
+    for (int choice = 0; choice < kChoices; ++choice) {
+        fixture.Open(live.server.Url(choice % 2 == 0 ? "/live.mp3" : "/live.pls"));
+        PumpFor(std::chrono::milliseconds(choice * 7 % 40)); // some openings get further than others
+    }
+    fixture.Open(live.server.Url("/last.mp3"));
+    ASSERT_TRUE(fixture.WaitForState(wmppsPlaying, kStepTimeout)) << fixture.Status();
+    PumpFor(500ms); // room for a stale result to do harm
+    EXPECT_EQ(fixture.State(), wmppsPlaying);
+    EXPECT_EQ(fixture.Url(), live.server.Url("/last.mp3"));
+    EXPECT_NE(fixture.Status().find(": 64Kbps"), std::string::npos) << fixture.Status();
+    EXPECT_EQ(fixture.sink->Count("Error"), 0u);
+    // Only the last stream is still being received.
+    EXPECT_TRUE(PumpUntil([&] { return live.server.OpenConnections() == 1; }, kStepTimeout));
+    EXPECT_EQ(live.server.RequestCount("/last.mp3"), 1u);
+}
