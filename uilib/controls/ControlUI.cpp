@@ -1,3 +1,7 @@
+// CControlUI, in this order: names, texts and the manager; position and
+// sizes; visibility, enabling, focus and mouse flags; colours and images;
+// tree search and invalidation; events; painting; attributes.
+
 #include "uilib/controls/ControlUI.h"
 
 #include "uilib/core/AttributeList.h"

@@ -85,6 +85,35 @@ CControlUI* FirstHit(CControlUI* control, void* /*data*/)
 {
     return control;
 }
+
+// Counts a handler or a notification in progress; when the outermost one
+// ends, the controls removed meanwhile are deleted. The manager itself may
+// be deleted by a callback; the guard then leaves it alone.
+class CDispatchGuard
+{
+public:
+    explicit CDispatchGuard(CPaintManagerUI* manager, int& depth)
+        : manager(manager)
+        , depth(depth)
+    {
+        ++depth;
+    }
+    ~CDispatchGuard()
+    {
+        if (!IsLive(manager)) {
+            return;
+        }
+        if (--depth == 0) {
+            manager->DelayedDelete(nullptr);
+        }
+    }
+    CDispatchGuard(const CDispatchGuard&) = delete;
+    CDispatchGuard& operator=(const CDispatchGuard&) = delete;
+
+private:
+    CPaintManagerUI* manager;
+    int& depth;
+};
 }  // namespace
 
 struct CPaintManagerUI::TPrivate
@@ -148,35 +177,6 @@ struct CPaintManagerUI::TPrivate
     DWORD defaultDisabledColor = 0xFFA7A6AA;
 
     std::vector<TOptionGroup> optionGroups;
-};
-
-// Counts a handler or a notification in progress; when the outermost one
-// ends, the controls removed meanwhile are deleted. The manager itself may
-// be deleted by a callback: `alive` tells the guard not to touch it then.
-class CDispatchGuard
-{
-public:
-    explicit CDispatchGuard(CPaintManagerUI* manager, int& depth)
-        : manager(manager)
-        , depth(depth)
-    {
-        ++depth;
-    }
-    ~CDispatchGuard()
-    {
-        if (!IsLive(manager)) {
-            return;
-        }
-        if (--depth == 0) {
-            manager->DelayedDelete(nullptr);
-        }
-    }
-    CDispatchGuard(const CDispatchGuard&) = delete;
-    CDispatchGuard& operator=(const CDispatchGuard&) = delete;
-
-private:
-    CPaintManagerUI* manager;
-    int& depth;
 };
 
 // ===================================================================== process
@@ -510,6 +510,21 @@ bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
             }
         }
         ReleaseCapture();
+        // A release away from the pressed control leaves the hot control
+        // behind: bring hot tracking up to where the mouse is now, in the
+        // tree as the release's receivers may have rebuilt it.
+        UpdateLayout();
+        CControlUI* over = FindControl(point);
+        if (over != d->hot) {
+            CControlUI* left = d->hot;
+            d->hot = over;
+            if (left != nullptr) {
+                SendEvent(left, UIEVENT_MOUSELEAVE, point, wParam, lParam);
+            }
+            if (IsLive(this) && over != nullptr && over == d->hot) {
+                SendEvent(over, UIEVENT_MOUSEENTER, point, wParam, lParam);
+            }
+        }
         return false;
     }
 
@@ -535,6 +550,7 @@ bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
     }
 
     case WM_RBUTTONUP: {
+        UpdateLayout();
         const POINT point = PointOf(lParam);
         CControlUI* control = FindControl(point);
         CControlUI* pressedBefore = d->rightPressed;

@@ -181,6 +181,18 @@ TEST(ManagerEvents, PressAndReleaseGoToThePressedControlWithHotTrackingInOrder)
     const auto buttonDown = std::find(two.left->events.begin(), two.left->events.end(), UIEVENT_BUTTONDOWN);
     EXPECT_LT(setFocus, buttonDown) << "focus first, then the press";
 
+    // Released over the neighbour with no movement in between: hot
+    // tracking still moves there, so no control keeps a stale hot look.
+    two.left->events.clear();
+    two.right->events.clear();
+    window.MouseMove(50, 15);
+    window.Press(50, 15);
+    window.Release(150, 15);
+    EXPECT_EQ(two.left->events.back(), UIEVENT_MOUSELEAVE);
+    // (It lost the hot state when the mouse went back to the left one.)
+    EXPECT_EQ(two.right->events, (std::vector<int>{UIEVENT_MOUSELEAVE, UIEVENT_MOUSEENTER}));
+    EXPECT_EQ(window.Manager().GetHotControl(), two.right);
+
     // The double click's second press comes as UIEVENT_DBLCLICK and a plain
     // control says "dbclick" for it.
     window.DoubleClick(150, 15);
@@ -342,7 +354,9 @@ TEST(ManagerNotify, AControlRemovedOrAddedDuringItsOwnNotificationIsSafe)
     ASSERT_EQ(page->GetCount(), 1);
     EXPECT_EQ(window.Manager().FindControl("station"), nullptr);
     EXPECT_EQ(window.Manager().GetFocus(), nullptr) << "the focused option left with the page";
-    EXPECT_EQ(window.Manager().GetHotControl(), nullptr);
+    // Hot tracking forgot the removed option and moved on to what lies under
+    // the mouse now.
+    EXPECT_EQ(window.Manager().GetHotControl(), window.Manager().FindControl("fresh"));
     CStdPtrArray* group = window.Manager().GetOptionGroup("radios");
     ASSERT_NE(group, nullptr);
     ASSERT_EQ(group->GetSize(), 1);

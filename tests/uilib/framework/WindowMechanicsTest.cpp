@@ -199,6 +199,25 @@ TEST(WindowBase, OnFinalMessageRunsAfterTheLastMessageAndLaterPostsAreDropped)
     PumpFor(20ms);
 }
 
+TEST(WindowBase, InstancePathIsTheExecutablesFolderWithATrailingSlash)
+{
+    CPaintManagerUI::SetInstance(::GetModuleHandle(nullptr));
+    const CStdString path = CPaintManagerUI::GetInstancePath();
+    ASSERT_FALSE(path.IsEmpty());
+    EXPECT_EQ(path.GetAt(path.GetLength() - 1), '/');
+    char executable[4096] = {};
+    ASSERT_GT(::GetModuleFileName(nullptr, executable, sizeof(executable)), 0u);
+    EXPECT_EQ(CStdString(executable).Left(path.GetLength()), path);
+    EXPECT_EQ(CStdString(executable).Mid(path.GetLength()).Find('/'), -1) << "the folder, not a parent of it";
+
+    CPaintManagerUI::SetInstancePath("/opt/radio");
+    EXPECT_EQ(CPaintManagerUI::GetInstancePath(), "/opt/radio/");
+    CPaintManagerUI::SetInstancePath("/opt/radio/");
+    EXPECT_EQ(CPaintManagerUI::GetInstancePath() + "config/config.xml", "/opt/radio/config/config.xml");
+    CPaintManagerUI::SetResourcePath("/opt/radio/skin");
+    EXPECT_EQ(CPaintManagerUI::GetResourcePath(), "/opt/radio/skin/");
+}
+
 TEST(WindowBase, CenterWindowUsesAVisibleOwnerElseThePrimaryScreen)
 {
     const int screenWidth = ::GetSystemMetrics(SM_CXSCREEN);
