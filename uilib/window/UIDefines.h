@@ -112,9 +112,10 @@ struct TEventUI
 // "dbclick"        a control was double-clicked
 // "valuechanging"  a slider's value is being dragged
 // "valuechanged"   a slider's value was set by the user
-// "menu"           context menu requested (right button)
-// "setfocus"/"killfocus"  keyboard focus moved
-// "windowinit"     the layout was attached and the window is about to show
+// "menu"           context menu requested (right button released on the
+//                  control that took the right press)
+// Focus changes reach the controls as UIEVENT_SETFOCUS / UIEVENT_KILLFOCUS
+// only; they are not notified.
 struct TNotifyUI
 {
     CStdString sType;
