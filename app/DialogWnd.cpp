@@ -1,0 +1,79 @@
+#include "app/DialogWnd.h"
+
+#include "app/WindowFrame.h"
+
+CDialogWnd::CDialogWnd(const char* layout, const char* backgroundImage, const char* foreImage)
+    : background(backgroundImage)
+    , foreground(foreImage)
+    , layoutFile(layout)
+{
+}
+
+UINT CDialogWnd::GetClassStyle() const
+{
+    return CS_SAVEBITS | CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW; // 2059
+}
+
+LRESULT CDialogWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    bool handled = true;
+    LRESULT result = 0;
+    switch (message) {
+    case WM_CREATE: {
+        WindowFrame::StripCaption(hWnd, WindowFrame::MaximizeBox::Clear);
+        paintManager.Init(hWnd);
+        paintManager.AddPreMessageFilter(this);
+        CDialogBuilder builder;
+        paintManager.AttachDialog(builder.Create(layoutFile, nullptr, nullptr, &paintManager, nullptr));
+        paintManager.AddNotifier(this);
+        InitialiseDialog();
+        break;
+    }
+    case WM_SIZE:
+        WindowFrame::ApplyRoundRegion(hWnd, paintManager);
+        handled = false;
+        break;
+    case WM_NCCALCSIZE:
+    case WM_NCPAINT:
+        break;
+    case WM_NCHITTEST:
+        result = WindowFrame::CaptionHitTest(hWnd, paintManager, lParam);
+        break;
+    case WM_NCACTIVATE:
+        result = WindowFrame::OnNcActivate(hWnd, wParam, handled);
+        break;
+    case WM_SYSCOMMAND:
+        if (wParam == SC_CLOSE)
+            ::PostQuitMessage(0);
+        handled = false;
+        break;
+    default:
+        handled = false;
+        break;
+    }
+    if (handled)
+        return result;
+    if (paintManager.MessageHandler(message, wParam, lParam, result))
+        return result;
+    return CWindowWnd::HandleMessage(message, wParam, lParam);
+}
+
+void CDialogWnd::InitialiseDialog()
+{
+    mainFrame = paintManager.FindControl("mainframe");
+    if (mainFrame != nullptr) {
+        mainFrame->SetBkImage(background);
+        mainFrame->SetForeImage(foreground);
+    }
+}
+
+LRESULT CDialogWnd::MessageHandler(UINT message, WPARAM wParam, LPARAM /*lParam*/, bool& /*handled*/)
+{
+    return WindowFrame::FilterKeys(*this, paintManager, message, wParam);
+}
+
+void CDialogWnd::OnFinalMessage(HWND /*window*/)
+{
+    paintManager.RemovePreMessageFilter(this);
+    delete this;
+}

@@ -1,0 +1,118 @@
+#include "app/MenuWnd.h"
+
+#include "app/WindowFrame.h"
+
+const char* CMenuWnd::GetWindowClassName() const
+{
+    return "UIMenuFrame";
+}
+
+UINT CMenuWnd::GetClassStyle() const
+{
+    return CS_SAVEBITS | CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
+}
+
+void CMenuWnd::Popup(CControlUI* owner, int x, int y, const char* layout)
+{
+    if (owner == nullptr || owner->GetManager() == nullptr)
+        return;
+    menuPoint = {x, y};
+    ownerControl = owner;
+    layoutFile = layout;
+
+    Create(owner->GetManager()->GetPaintWindow(), "", WS_POPUP, WS_EX_TOOLWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+           CW_USEDEFAULT, CW_USEDEFAULT, nullptr);
+    HWND top = hWnd;
+    while (HWND parent = ::GetParent(top))
+        top = parent;
+    ::ShowWindow(hWnd, SW_SHOW);
+    ::SendMessage(top, WM_NCACTIVATE, TRUE, 0);
+    ::SetForegroundWindow(hWnd);
+}
+
+POINT CMenuWnd::FitToScreen(int x, int y, SIZE menu, SIZE screen)
+{
+    POINT corner = {x, y};
+    if (x + menu.cx > screen.cx)
+        corner.x = x - menu.cx;
+    if (y + menu.cy > screen.cy)
+        corner.y = y - menu.cy;
+    return corner;
+}
+
+LRESULT CMenuWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    bool handled = true;
+    LRESULT result = 0;
+    switch (message) {
+    case WM_CREATE: {
+        WindowFrame::StripCaption(hWnd, WindowFrame::MaximizeBox::Keep);
+        paintManager.Init(hWnd);
+        paintManager.AddPreMessageFilter(this);
+        CDialogBuilder builder;
+        paintManager.AttachDialog(builder.Create(layoutFile, nullptr, nullptr, &paintManager, nullptr));
+        paintManager.AddNotifier(this);
+
+        RECT bounds = {};
+        ::GetWindowRect(hWnd, &bounds);
+        const SIZE initial = paintManager.GetInitSize();
+        SIZE size = {bounds.right - bounds.left, bounds.bottom - bounds.top};
+        if (size.cx <= 0 || size.cy <= 0)
+            size = initial;
+        const POINT corner = FitToScreen(menuPoint.x, menuPoint.y, size,
+                                         {::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)});
+        ::SetWindowPos(hWnd, HWND_TOPMOST, corner.x, corner.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+        break;
+    }
+    case WM_SIZE:
+        WindowFrame::ApplyRoundRegion(hWnd, paintManager);
+        handled = false;
+        break;
+    case WM_KILLFOCUS:
+        if (reinterpret_cast<HWND>(wParam) != hWnd)
+            ::PostMessage(hWnd, WM_CLOSE, 0, 0);
+        break;
+    case WM_NCCALCSIZE:
+    case WM_NCPAINT:
+        break;
+    case WM_NCHITTEST:
+        result = WindowFrame::CaptionHitTest(hWnd, paintManager, lParam);
+        break;
+    case WM_NCACTIVATE:
+        result = WindowFrame::OnNcActivate(hWnd, wParam, handled);
+        break;
+    case WM_SYSCOMMAND:
+        if (wParam == SC_CLOSE)
+            ::PostQuitMessage(0);
+        handled = false;
+        break;
+    default:
+        handled = false;
+        break;
+    }
+    if (handled)
+        return result;
+    if (paintManager.MessageHandler(message, wParam, lParam, result))
+        return result;
+    return CWindowWnd::HandleMessage(message, wParam, lParam);
+}
+
+void CMenuWnd::Notify(TNotifyUI& msg)
+{
+    if (msg.sType != "click" || msg.pSender == nullptr)
+        return;
+    ::ShowWindow(hWnd, SW_HIDE);
+    if (ownerControl != nullptr && ownerControl->GetManager() != nullptr)
+        ownerControl->GetManager()->SendNotify(ownerControl, msg.pSender->GetName(), 0, 0, true);
+}
+
+LRESULT CMenuWnd::MessageHandler(UINT message, WPARAM wParam, LPARAM /*lParam*/, bool& /*handled*/)
+{
+    return WindowFrame::FilterKeys(*this, paintManager, message, wParam);
+}
+
+void CMenuWnd::OnFinalMessage(HWND /*window*/)
+{
+    paintManager.RemovePreMessageFilter(this);
+    delete this;
+}

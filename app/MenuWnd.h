@@ -1,0 +1,39 @@
+#pragma once
+
+// CMenuWnd: the skinned popup menu of the notification-area icon. It opens at
+// the pointer (to the left of it, or above it, where it would leave the
+// primary screen), stays above other windows, closes itself as soon as it
+// loses the keyboard focus, and reports a click on an entry to the main
+// window as a notification whose type is the entry's name. Each menu object
+// lives from the right-click that makes it until its window is gone.
+
+#include "uilib/UIlib.h"
+
+class CMenuWnd : public CWindowWnd, public INotifyUI, public IMessageFilterUI
+{
+public:
+    CMenuWnd() = default;
+
+    // Opens the menu for `owner`, a control of the main window through whose
+    // paint manager clicks are reported, at the screen point (x, y). Without
+    // an owner nothing is made.
+    void Popup(CControlUI* owner, int x, int y, const char* layout);
+
+    // Top-left corner of a menu of that size for the pointer (x, y) on a
+    // screen of that size.
+    static POINT FitToScreen(int x, int y, SIZE menu, SIZE screen);
+
+    void Notify(TNotifyUI& msg) override;
+    LRESULT MessageHandler(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
+
+    CPaintManagerUI paintManager;
+    POINT menuPoint = {0, 0};
+    CControlUI* ownerControl = nullptr;
+    CStdString layoutFile;
+
+protected:
+    const char* GetWindowClassName() const override;
+    UINT GetClassStyle() const override;
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnFinalMessage(HWND window) override;
+};

@@ -1,0 +1,178 @@
+#pragma once
+
+// CRadioWnd: the main window and the hub of the player. It owns the player,
+// the documents, the catalogue and advertisement lists, the chosen station
+// and the two worker threads, and it is the only window the workers post to.
+//
+// The operations are defined beside the subsystem they belong to:
+//   app/RadioWnd.cpp            start-up, message table, frame, teardown
+//   app/RadioWndNotify.cpp      the notification dispatch, tray icon callback
+//   catalogue/CataloguePages.cpp  LoadCatalogue, ReloadCatalogue, ParseCatalogue,
+//                               BuildCategoryPage, the station pages, stepping
+//   update/UpdateWorker.cpp     UpdateProc, DownloadCatalogue, DownloadAdList
+//   update/AdButton.cpp         LoadAdList, ShowNextAd, OpenAdLink
+//   player/Playback.cpp         CreatePlayer, ChooseStation, StationSwitchProc,
+//                               PlayCurrentStation, ResumePlayback, StopPlayback,
+//                               ApplyVolume, AutoRestart
+//   player/PlayerStatus.cpp     ConnectPlayerEvents, HandlePlayerStatus,
+//                               RefreshStatusLine
+//   appearance/Settings.cpp     LoadSettings, SaveSkinChoice, SetBackground
+//
+// The members are the hub's state: the subsystems read and write them on the
+// GUI thread, except where a worker's comment says otherwise.
+
+#include "uilib/UIlib.h"
+
+#include <tinyxml.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+struct IWMPPlayer;
+struct IWMPSettings;
+struct IWMPControls;
+struct IConnectionPoint;
+
+class CRadioWnd;
+
+// Messages of the main window beyond the system's own.
+constexpr UINT WM_TRAYICON = WM_USER + 50;            // 1074, the notification-area icon
+constexpr UINT WM_ADS_REPLACED = WM_USER + 55;        // 1079, update worker installed an ad list
+constexpr UINT WM_CATALOGUE_REPLACED = WM_USER + 60;  // 1084, update worker installed a catalogue
+constexpr UINT WM_PLAY_REQUEST = WM_USER + 65;        // 1089, station-switch thread; automatic restart
+constexpr UINT WM_PLAYER_STATUS = WM_USER + 70;       // 1094, player event sink
+
+// Timers of the main window.
+constexpr UINT_PTR kStatusTimer = 500;                // status line refresh
+constexpr UINT_PTR kAdTimer = 505;                    // advertisement rotation
+constexpr UINT kAdRotationMilliseconds = 15000;       // milliseconds between two advertisements
+
+// Id of the notification-area icon and of the small window icon resource.
+constexpr UINT kTrayIconId = 108;
+constexpr UINT kLargeIconId = 107;
+
+// What the update worker is given: written once before it starts, then only
+// read. Texts are kept whole, whatever the length of the instance path.
+struct TUpdateParams
+{
+    CRadioWnd* owner = nullptr;
+    CStdString catalogueUrl;   // <server>/update/fmradios.dll
+    CStdString adsUrl;         // <server>/update/fmads.dll
+    CStdString cacheDir;       // instance path + "cache", no trailing separator
+    CStdString catalogueFile;  // instance path + "config/fmradios.dll"
+    CStdString adsFile;        // instance path + "config/fmads.dll"
+};
+
+class CRadioWnd : public CWindowWnd, public INotifyUI, public IMessageFilterUI
+{
+public:
+    CRadioWnd();
+    ~CRadioWnd() override;
+
+    // ------------------------------------------------ app/RadioWnd.cpp
+    void InitialiseWindow();
+    LRESULT MessageHandler(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
+
+    // ------------------------------------------------ app/RadioWndNotify.cpp
+    void Notify(TNotifyUI& msg) override;
+    void OnTrayIcon(WPARAM wParam, LPARAM lParam);
+    void Quit();
+
+    // ------------------------------------------------ catalogue
+    void LoadCatalogue();
+    void ReloadCatalogue();
+    void ParseCatalogue(const TiXmlDocument* document, CStdPtrArray& regions, CStdPtrArray& styles);
+    void BuildCategoryPage();
+    void ShowRegionStations(const char* regionName);
+    void ShowStyleStations(const char* styleName);
+    void SelectPreviousStation();
+    void SelectNextStation();
+
+    // ------------------------------------------------ update
+    static DWORD UpdateProc(void* parameter);
+    bool DownloadCatalogue(const char* url, const char* cacheDir, const char* target);
+    bool DownloadAdList(const char* url, const char* cacheDir, const char* target);
+    void LoadAdList(const char* path, CStdStringPtrMap& links, CStdPtrArray& texts);
+    void ShowNextAd();
+    void OpenAdLink(CControlUI* button);
+
+    // ------------------------------------------------ player
+    void CreatePlayer();
+    void ChooseStation(CControlUI* option);
+    static DWORD StationSwitchProc(void* window);
+    LRESULT PlayCurrentStation();
+    void ResumePlayback();
+    void StopPlayback();
+    void ApplyVolume(CControlUI* sender);
+    void AutoRestart();
+    void ConnectPlayerEvents();
+    LRESULT HandlePlayerStatus();
+    void RefreshStatusLine();
+
+    // ------------------------------------------------ appearance
+    void LoadSettings();
+    void SaveSkinChoice(const char* name, const char* path);
+    void SetBackground(const char* description);
+
+    // ------------------------------------------------ state, in declaration order
+    CStdString backgroundImage;
+    CStdString foreImage;
+    std::unique_ptr<TiXmlDocument> settingsDoc;
+    IWMPPlayer* player = nullptr;
+    IWMPSettings* playerSettings = nullptr;
+    IWMPControls* playerControls = nullptr;
+    HANDLE switchEvent = nullptr;
+    CStdStringPtrMap adLinks{83};
+    IConnectionPoint* eventConnection = nullptr;
+    DWORD adviseCookie = 0;
+    CPaintManagerUI paintManager;
+    CButtonUI* playButton = nullptr;
+    CButtonUI* pauseButton = nullptr;
+    CButtonUI* prevButton = nullptr;
+    CButtonUI* nextButton = nullptr;
+    CButtonUI* adButton = nullptr;
+    CLabelUI* fmName = nullptr;
+    CLabelUI* statusLabel = nullptr;
+    CProgressUI* volumeSlider = nullptr;
+    CContainerUI* radiosPanel = nullptr;
+    CContainerUI* radiosContent = nullptr;
+    CContainerUI* sortsPanel = nullptr;
+    CControlUI* mainFrame = nullptr;
+    CStdString currentStationName;
+    CStdString currentStationUrl;
+    std::int32_t statusDots = 0;
+    std::int32_t playState = 0;
+    std::int32_t restartCount = 0;
+    // Written on the GUI thread, read by the update worker.
+    std::atomic<std::int32_t> catalogueVersion{0};
+    HANDLE updateThread = nullptr;
+    HANDLE switchThread = nullptr;
+    std::int32_t adIndex = 0;
+    CStdPtrArray regionList;
+    CStdPtrArray styleList;
+    CStdPtrArray adTexts;
+    std::unique_ptr<TiXmlDocument> catalogueDoc;
+    HFONT largeFont = nullptr;
+    HFONT listFont = nullptr;
+    HANDLE fontResource = nullptr;
+
+    // Set when playback was stopped by the user ("pause"): the Stopped state
+    // that follows must not restart the stream by itself.
+    bool stoppedByUser = false;
+
+protected:
+    const char* GetWindowClassName() const override;
+    UINT GetClassStyle() const override;
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnFinalMessage(HWND window) override;
+
+private:
+    // WM_CREATE: style, paint manager, layout, notifier, InitialiseWindow.
+    LRESULT OnCreate();
+    // "closebtn" and the system close command.
+    void HideToTray();
+};
+
+// The update worker's block; one per process.
+extern TUpdateParams UpdateParams;

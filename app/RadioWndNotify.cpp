@@ -1,0 +1,107 @@
+// The main window's notification dispatch, the notification-area icon's
+// callback and quitting.
+
+#include "app/AboutDlg.h"
+#include "app/MenuWnd.h"
+#include "app/RadioWnd.h"
+#include "appearance/SkinDlg.h"
+#include "platform/shell/Shell.h"
+
+namespace {
+
+// Style the dialogs are created with; their WM_CREATE strips the caption.
+constexpr DWORD kDialogStyle = WS_VISIBLE | WS_OVERLAPPEDWINDOW; // 0x10CF0000
+
+} // namespace
+
+void CRadioWnd::Notify(TNotifyUI& msg)
+{
+    CControlUI* sender = msg.pSender;
+    const CStdString& type = msg.sType;
+    const CStdString name = sender != nullptr ? sender->GetName() : CStdString();
+
+    // Rows are tested in this order; at most one acts.
+    if (type == "click") {
+        if (name == "closebtn") {
+            HideToTray();
+        } else if (name == "prev") {
+            SelectPreviousStation();
+        } else if (name == "next") {
+            SelectNextStation();
+        } else if (name == "citys" || name == "styles") {
+            if (sortsPanel != nullptr)
+                sortsPanel->SetVisible(false);
+            if (radiosPanel != nullptr)
+                radiosPanel->SetVisible(true);
+            // The text is copied: building the page deletes nothing of the
+            // category page, but the copy keeps that a non-issue.
+            const CStdString text = sender->GetText();
+            if (name == "citys")
+                ShowRegionStations(text);
+            else
+                ShowStyleStations(text);
+        } else if (name == "mainpage") {
+            if (sortsPanel != nullptr)
+                sortsPanel->SetVisible(true);
+            if (radiosPanel != nullptr)
+                radiosPanel->SetVisible(false);
+        } else if (name == "adbtn") {
+            OpenAdLink(sender);
+        } else if (name == "play") {
+            ResumePlayback();
+        } else if (name == "pause") {
+            StopPlayback();
+        } else if (name == "skinbtn") {
+            auto* dialog = new CSkinDlg(backgroundImage, foreImage);
+            dialog->owner = this;
+            dialog->Create(hWnd, "", kDialogStyle, 0, 0, 0, 0, 0);
+            dialog->CenterWindow();
+            dialog->DoModal(); // the dialog deletes itself after its last message
+        }
+    } else if (type == "dbclick") {
+        if (name == "fmradio")
+            ChooseStation(sender);
+    } else if (type == "valuechanging") {
+        if (sender != nullptr && sender == volumeSlider)
+            ApplyVolume(sender);
+    } else if (type == "menu") {
+        // Context menus of the controls do nothing.
+    } else if (type == "selectchanged") {
+        if (name == "citys")
+            ShowRegionStations(sender->GetText());
+    } else if (type == "menuexit") {
+        Quit();
+    } else if (type == "menuabout") {
+        auto* dialog = new CAboutDlg(backgroundImage, foreImage);
+        dialog->Create(hWnd, "", kDialogStyle, 0, 0, 0, 0, 0);
+        dialog->CenterWindow();
+        dialog->DoModal();
+    }
+}
+
+void CRadioWnd::Quit()
+{
+    // The icon goes first, so no stale icon stays behind the ended program.
+    NOTIFYICONDATA icon = {};
+    icon.cbSize = kNotifyIconDataSize;
+    icon.hWnd = hWnd;
+    icon.uID = kTrayIconId;
+    ::Shell_NotifyIcon(NIM_DELETE, &icon);
+    ::PostQuitMessage(0);
+}
+
+void CRadioWnd::OnTrayIcon(WPARAM /*iconId*/, LPARAM mouseMessage)
+{
+    if (mouseMessage == WM_LBUTTONDOWN) {
+        ::ShowWindow(hWnd, SW_SHOWNORMAL);
+    } else if (mouseMessage == WM_RBUTTONUP) {
+        // A menu needs its owner control; without one no menu object is made
+        // at all (it would have no window to free it).
+        if (sortsPanel == nullptr)
+            return;
+        POINT cursor = {0, 0};
+        ::GetCursorPos(&cursor);
+        auto* menu = new CMenuWnd();
+        menu->Popup(sortsPanel, cursor.x, cursor.y, "menutray.xml");
+    }
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+// The settings file config/config.xml: a root element whose first "skin"
+// child remembers the main window's background, as
+//   <skin name="minLove|minBlue|minDefine" path="#|/absolute/picture/path"/>
+// Everything else in the file is kept as it is and written back with it.
+
+#include "uilib/core/StdString.h"
+
+#include <tinyxml.h>
+
+// The three background choices, named after the skin dialog's options.
+constexpr const char* kChoiceLove = "minLove";
+constexpr const char* kChoiceBlue = "minBlue";
+constexpr const char* kChoiceCustom = "minDefine";
+
+// The image attribute list a choice stands for; `path` is used for
+// kChoiceCustom only, verbatim.
+CStdString BackgroundDescription(const char* choice, const char* path = nullptr);
+
+// The root's first "skin" element, null when there is none.
+TiXmlElement* FindSkinElement(TiXmlDocument* settings);
+
+// Writes the whole document to `path` through a file beside it that is
+// renamed over it, so a crash or a full disk never leaves a torn or empty
+// settings file. False, with the old file untouched, when the folder is
+// missing or the file cannot be written.
+bool SaveSettingsFile(const TiXmlDocument& settings, const char* path);

@@ -1,0 +1,131 @@
+// Playback: the player object, choosing a station, the station-switch thread
+// that stops the old stream before the new one opens, the "play" and "pause"
+// buttons, the volume slider and the automatic restart.
+
+#include "app/RadioWnd.h"
+#include "platform/com/Com.h"
+#include "platform/wmp/Wmp.h"
+
+namespace {
+
+// Automatic reopenings allowed after one station choice.
+constexpr int kMaxAutomaticRestarts = 3;
+
+bool IsPlayingOrBuffering(IWMPPlayer* player)
+{
+    WMPPlayState state = wmppsUndefined;
+    if (FAILED(player->get_playState(&state)))
+        return false;
+    return state == wmppsPlaying || state == wmppsBuffering;
+}
+
+} // namespace
+
+void CRadioWnd::CreatePlayer()
+{
+    IWMPPlayer* created = nullptr;
+    if (FAILED(::CoCreateInstance(CLSID_WindowsMediaPlayer, nullptr, CLSCTX_INPROC_SERVER, IID_IWMPPlayer,
+                                  reinterpret_cast<void**>(&created))) ||
+        created == nullptr)
+        return; // no player: the playback actions leave out their player calls
+    player = created;
+    player->get_settings(&playerSettings);
+    player->get_controls(&playerControls);
+}
+
+void CRadioWnd::ChooseStation(CControlUI* option)
+{
+    if (option == nullptr)
+        return;
+    currentStationName = option->GetText();
+    currentStationUrl = option->GetUserData();
+    if (fmName != nullptr)
+        fmName->SetText(currentStationName);
+    stoppedByUser = false;
+    ::SetEvent(switchEvent);
+    restartCount = 0;
+}
+
+DWORD CRadioWnd::StationSwitchProc(void* parameter)
+{
+    auto* window = static_cast<CRadioWnd*>(parameter);
+    if (window == nullptr || window->player == nullptr)
+        return 0;
+    IWMPControls* controls = nullptr;
+    window->player->get_controls(&controls);
+
+    while (::WaitForSingleObject(window->switchEvent, INFINITE) == WAIT_OBJECT_0) {
+        // The old stream must be gone before the new URL is put.
+        while (IsPlayingOrBuffering(window->player) && !::IsStopRequested()) {
+            if (controls != nullptr)
+                controls->stop();
+        }
+        if (::IsStopRequested())
+            break;
+        ::PostMessage(window->GetHWND(), WM_PLAY_REQUEST, 0, 0);
+    }
+    if (controls != nullptr)
+        controls->Release();
+    return 0;
+}
+
+LRESULT CRadioWnd::PlayCurrentStation()
+{
+    if (player == nullptr || radiosPanel == nullptr)
+        return 0;
+    // An automatic restart queued before the user pressed "pause" must not
+    // bring the stream back.
+    if (stoppedByUser)
+        return 0;
+    BSTR url = Utf8ToBstr(currentStationUrl);
+    player->put_URL(url);
+    SysFreeString(url);
+    if (fmName != nullptr)
+        fmName->SetText(currentStationName);
+    if (playerControls != nullptr)
+        playerControls->play();
+    return 0;
+}
+
+void CRadioWnd::ResumePlayback()
+{
+    BSTR url = nullptr;
+    const bool holdsUrl = player != nullptr && SUCCEEDED(player->get_URL(&url)) && SysStringLen(url) > 0;
+    SysFreeString(url);
+    if (holdsUrl && playerControls != nullptr) {
+        stoppedByUser = false;
+        playerControls->play();
+        return;
+    }
+
+    const int index = paintManager.GetGroupSelectedIndex("radios");
+    CStdPtrArray* group = paintManager.GetOptionGroup("radios");
+    if (index >= 0 && group != nullptr && index < group->GetSize())
+        paintManager.SendNotify(static_cast<CControlUI*>(group->GetAt(index)), "dbclick", 0, 0, false);
+}
+
+void CRadioWnd::StopPlayback()
+{
+    if (playerControls == nullptr)
+        return;
+    stoppedByUser = true;
+    playerControls->pause();
+    playerControls->stop();
+}
+
+void CRadioWnd::ApplyVolume(CControlUI* sender)
+{
+    if (sender == nullptr || sender != volumeSlider || playerSettings == nullptr)
+        return;
+    playerSettings->put_volume(volumeSlider->GetValue());
+}
+
+void CRadioWnd::AutoRestart()
+{
+    // A stop the user asked for stays a stop.
+    if (stoppedByUser)
+        return;
+    if (restartCount < kMaxAutomaticRestarts)
+        ::PostMessage(hWnd, WM_PLAY_REQUEST, 0, 0);
+    ++restartCount;
+}

@@ -1,0 +1,219 @@
+// The update worker: fetches the catalogue and the advertisement list from the
+// update server, checks each copy, installs it and tells the main window.
+
+#include "update/UpdateWorker.h"
+
+#include "app/RadioWnd.h"
+#include "catalogue/XmlFile.h"
+#include "platform/inet/HttpDownload.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <system_error>
+
+namespace {
+
+std::mutex timingMutex;
+TUpdateTiming timing;
+
+// What a checked download is, for the caller to judge.
+struct TCheckedFile
+{
+    bool valid = false;
+    std::int32_t version = 0;
+};
+
+// Whether `text` starts with "http://" or "https://", letters in any case.
+bool IsHttpUrl(const CStdString& text)
+{
+    return text.Left(7).CompareNoCase("http://") == 0 || text.Left(8).CompareNoCase("https://") == 0;
+}
+
+void MakeFolder(const char* folder)
+{
+    std::error_code ignored;
+    std::filesystem::create_directory(folder, ignored);
+}
+
+// Downloads `url` into the cache folder and checks that it is a data file
+// with a version. An invalid copy is deleted.
+TCheckedFile FetchAndCheck(const char* url, const char* cacheDir, const char* temporaryName,
+                           std::string& temporaryPath)
+{
+    MakeFolder(cacheDir);
+    temporaryPath = std::string(cacheDir) + "/" + temporaryName;
+
+    const TUpdateTiming waits = GetUpdateTiming();
+    DownloadOptions options;
+    options.connectTimeout = std::chrono::milliseconds(waits.connectTimeout);
+    options.stallTimeout = std::chrono::milliseconds(waits.stallTimeout);
+    const DownloadResult result = DownloadToFile(url, temporaryPath, options);
+
+    TCheckedFile checked;
+    if (!result.Succeeded())
+        return checked; // the stand-in leaves no file behind a failure
+
+    TiXmlDocument document;
+    ReadXmlFile(document, temporaryPath.c_str());
+    const TiXmlElement* version = FindVersionElement(document);
+    if (version == nullptr || version->FirstChild() == nullptr) {
+        std::error_code ignored;
+        std::filesystem::remove(temporaryPath, ignored);
+        return checked;
+    }
+    checked.valid = true;
+    checked.version = ParseVersionNumber(version->FirstChild()->Value());
+    return checked;
+}
+
+} // namespace
+
+CStdString ReadUpdateServer(const TiXmlDocument* settings)
+{
+    const TiXmlElement* root = settings != nullptr ? settings->RootElement() : nullptr;
+    const TiXmlElement* update = root != nullptr ? root->FirstChildElement("update") : nullptr;
+    const char* server = update != nullptr ? update->Attribute("server") : nullptr;
+    CStdString address = server != nullptr ? server : "";
+    while (address.GetLength() > 0 && address[address.GetLength() - 1] == '/')
+        address = address.Left(address.GetLength() - 1);
+    if (!IsHttpUrl(address) || address.GetLength() <= 8)
+        return kDefaultUpdateServer;
+    return address;
+}
+
+void SetUpdateTiming(const TUpdateTiming& newTiming)
+{
+    std::lock_guard lock(timingMutex);
+    timing = newTiming;
+}
+
+TUpdateTiming GetUpdateTiming()
+{
+    std::lock_guard lock(timingMutex);
+    return timing;
+}
+
+bool InstallFile(const char* source, const char* target)
+{
+    const std::string partPath = std::string(target) + ".part";
+    const int input = ::open(source, O_RDONLY | O_CLOEXEC);
+    if (input < 0)
+        return false;
+    const int output = ::open(partPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (output < 0) {
+        ::close(input);
+        return false;
+    }
+
+    bool ok = true;
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t got = ::read(input, buffer, sizeof buffer);
+        if (got == 0)
+            break;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            ok = false;
+            break;
+        }
+        for (ssize_t written = 0; written < got;) {
+            const ssize_t put = ::write(output, buffer + written, static_cast<std::size_t>(got - written));
+            if (put < 0) {
+                if (errno == EINTR)
+                    continue;
+                ok = false;
+                break;
+            }
+            written += put;
+        }
+        if (!ok)
+            break;
+    }
+    ::close(input);
+    // The data must be on disk before the rename makes it the installed file.
+    if (::fsync(output) != 0)
+        ok = false;
+    if (::close(output) != 0)
+        ok = false;
+    if (ok && std::rename(partPath.c_str(), target) != 0)
+        ok = false;
+    if (!ok)
+        std::remove(partPath.c_str());
+    return ok;
+}
+
+DWORD CRadioWnd::UpdateProc(void* parameter)
+{
+    auto* params = static_cast<TUpdateParams*>(parameter);
+    if (params == nullptr || params->owner == nullptr)
+        return 0;
+
+    const std::string configFolder = std::filesystem::path(params->catalogueFile.GetData()).parent_path().string();
+    bool catalogueDone = false;
+    bool adsDone = false;
+    std::uint32_t retryPause = GetUpdateTiming().firstRetry;
+
+    while (!::IsStopRequested()) {
+        MakeFolder(configFolder.c_str());
+        bool succeeded = false;
+        if (!catalogueDone) {
+            catalogueDone = params->owner->DownloadCatalogue(params->catalogueUrl, params->cacheDir,
+                                                             params->catalogueFile);
+            succeeded = succeeded || catalogueDone;
+        }
+        if (!adsDone && !::IsStopRequested()) {
+            adsDone = params->owner->DownloadAdList(params->adsUrl, params->cacheDir, params->adsFile);
+            succeeded = succeeded || adsDone;
+        }
+
+        const TUpdateTiming waits = GetUpdateTiming();
+        if (succeeded)
+            retryPause = waits.firstRetry;
+        if (!catalogueDone || !adsDone) {
+            // Offline, retrying at once would spin a core and hammer the
+            // server: wait, longer after every further failure.
+            if (!::Sleep(retryPause))
+                break;
+            retryPause = std::min(retryPause * 2, waits.longestRetry);
+            continue;
+        }
+        if (!::Sleep(waits.roundPause))
+            break;
+        catalogueDone = false;
+        adsDone = false;
+    }
+    return 0;
+}
+
+bool CRadioWnd::DownloadCatalogue(const char* url, const char* cacheDir, const char* target)
+{
+    std::string temporaryPath;
+    const TCheckedFile checked = FetchAndCheck(url, cacheDir, "fmradios_tmp.dll", temporaryPath);
+    if (!checked.valid)
+        return false;
+    if (checked.version <= catalogueVersion.load())
+        return true; // not newer: it stays in the cache folder only
+    if (::IsStopRequested() || !InstallFile(temporaryPath.c_str(), target))
+        return false;
+    ::PostMessage(hWnd, WM_CATALOGUE_REPLACED, 0, 0);
+    return true;
+}
+
+bool CRadioWnd::DownloadAdList(const char* url, const char* cacheDir, const char* target)
+{
+    std::string temporaryPath;
+    const TCheckedFile checked = FetchAndCheck(url, cacheDir, "fmads_tmp.dll", temporaryPath);
+    if (!checked.valid)
+        return false;
+    if (::IsStopRequested() || !InstallFile(temporaryPath.c_str(), target))
+        return false;
+    ::PostMessage(hWnd, WM_ADS_REPLACED, 0, 0);
+    return true;
+}
