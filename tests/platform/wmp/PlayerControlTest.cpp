@@ -80,6 +80,7 @@ TEST(PlayerControl, PausingALocalFileHoldsItAndPlayGoesOn)
     PlayerFixture fixture;
     fixture.Open(folder + "/tone.mp3");
     ASSERT_TRUE(fixture.WaitForState(wmppsPlaying, kStepTimeout));
+    fixture.Settle(); // the state changes at once; its event comes from the loop
     const std::size_t before = fixture.sink->PlayStates().size();
     fixture.controls->pause();
     EXPECT_EQ(fixture.State(), wmppsPaused);
@@ -88,6 +89,7 @@ TEST(PlayerControl, PausingALocalFileHoldsItAndPlayGoesOn)
     EXPECT_EQ(fixture.State(), wmppsPaused); // a held file neither ends nor fails
     fixture.controls->play();
     ASSERT_TRUE(fixture.WaitForState(wmppsPlaying, kStepTimeout));
+    fixture.Settle();
     const std::vector<long> expected = {wmppsPaused, wmppsPlaying};
     EXPECT_EQ(StatesAfter(fixture.sink->PlayStates(), before), expected);
     // Four seconds of audio with at least one and a half held: the end comes
@@ -112,6 +114,7 @@ TEST(PlayerControl, PausingANetworkStreamEndsItAndPlayReopensIt)
     fixture.controls->play();
     EXPECT_EQ(fixture.State(), wmppsTransitioning);
     ASSERT_TRUE(fixture.WaitForState(wmppsPlaying, kStepTimeout));
+    fixture.Settle();
     EXPECT_EQ(live.server.RequestCount("/live.mp3"), 2u);
     const std::vector<long> states = StatesAfter(fixture.sink->PlayStates(), before);
     ASSERT_FALSE(states.empty());
