@@ -30,14 +30,17 @@ void CMenuWnd::Popup(CControlUI* owner, int x, int y, const char* layout)
     ::SetForegroundWindow(hWnd);
 }
 
-POINT CMenuWnd::FitToScreen(int x, int y, SIZE menu, SIZE screen)
+void CMenuWnd::FitToScreen()
 {
-    POINT corner = {x, y};
-    if (x + menu.cx > screen.cx)
-        corner.x = x - menu.cx;
-    if (y + menu.cy > screen.cy)
-        corner.y = y - menu.cy;
-    return corner;
+    RECT bounds = {};
+    ::GetWindowRect(hWnd, &bounds);
+    const int width = bounds.right - bounds.left;
+    const int height = bounds.bottom - bounds.top;
+    const int screenWidth = ::GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = ::GetSystemMetrics(SM_CYSCREEN);
+    const int left = menuPoint.x + width <= screenWidth ? menuPoint.x : menuPoint.x - width;
+    const int top = menuPoint.y + height <= screenHeight ? menuPoint.y : menuPoint.y - height;
+    ::SetWindowPos(hWnd, HWND_TOPMOST, left, top, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 LRESULT CMenuWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -52,16 +55,9 @@ LRESULT CMenuWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         CDialogBuilder builder;
         paintManager.AttachDialog(builder.Create(layoutFile, nullptr, nullptr, &paintManager, nullptr));
         paintManager.AddNotifier(this);
-
-        RECT bounds = {};
-        ::GetWindowRect(hWnd, &bounds);
-        const SIZE initial = paintManager.GetInitSize();
-        SIZE size = {bounds.right - bounds.left, bounds.bottom - bounds.top};
-        if (size.cx <= 0 || size.cy <= 0)
-            size = initial;
-        const POINT corner = FitToScreen(menuPoint.x, menuPoint.y, size,
-                                         {::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)});
-        ::SetWindowPos(hWnd, HWND_TOPMOST, corner.x, corner.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+        // The layout has sized the window by now (AttachDialog gives a
+        // window without a size the layout's size).
+        FitToScreen();
         break;
     }
     case WM_SIZE:
@@ -104,6 +100,11 @@ void CMenuWnd::Notify(TNotifyUI& msg)
     ::ShowWindow(hWnd, SW_HIDE);
     if (ownerControl != nullptr && ownerControl->GetManager() != nullptr)
         ownerControl->GetManager()->SendNotify(ownerControl, msg.pSender->GetName(), 0, 0, true);
+    // A hidden window does not lose the focus on every desktop (a window
+    // system without a window manager keeps it there), so the menu does not
+    // wait for WM_KILLFOCUS: it closes behind the queued report. A second
+    // WM_CLOSE from a focus change that does follow finds no window.
+    ::PostMessage(hWnd, WM_CLOSE, 0, 0);
 }
 
 LRESULT CMenuWnd::MessageHandler(UINT message, WPARAM wParam, LPARAM /*lParam*/, bool& /*handled*/)

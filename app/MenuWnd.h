@@ -15,13 +15,17 @@ public:
     CMenuWnd() = default;
 
     // Opens the menu for `owner`, a control of the main window through whose
-    // paint manager clicks are reported, at the screen point (x, y). Without
-    // an owner nothing is made.
+    // paint manager clicks are reported, at the screen point (x, y), built
+    // from `layout`. The object must live on the heap: its window frees it.
+    // Without an owner (or an owner outside any window) no window is made and
+    // the object stays the caller's.
     void Popup(CControlUI* owner, int x, int y, const char* layout);
 
-    // Top-left corner of a menu of that size for the pointer (x, y) on a
-    // screen of that size.
-    static POINT FitToScreen(int x, int y, SIZE menu, SIZE screen);
+    // Places the menu window at menuPoint, topmost and without activating it:
+    // its top-left corner at the point, or its right edge there where it would
+    // cross the primary screen's right edge, and its bottom edge there where
+    // it would cross the bottom edge.
+    void FitToScreen();
 
     void Notify(TNotifyUI& msg) override;
     LRESULT MessageHandler(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
