@@ -15,7 +15,7 @@ CStdString BackgroundDescription(const char* choice, const char* path)
     if (CStdString(choice) == kChoiceBlue)
         description = "file='bluebk.jpg' xcentered='true' ycentered='true'";
     else if (CStdString(choice) == kChoiceCustom)
-        description.Format("file='%s' xcentered='true' ycentered='true'", path != nullptr ? path : "");
+        description.Format(CStdString(path).Find('\'') < 0 ? "file='%s' xcentered='true' ycentered='true'" : "file=\"%s\" xcentered='true' ycentered='true'", path != nullptr ? path : ""); // an apostrophe in the path would end a single-quoted value
     else
         description = "file='lovebk.jpg' xcentered='true' ycentered='true'";
     return description;
@@ -69,7 +69,7 @@ void CRadioWnd::LoadSettings()
 
 void CRadioWnd::SaveSkinChoice(const char* name, const char* path)
 {
-    if (!settingsDoc)
+    if (!settingsDoc || settingsDoc->Error()) // a file that did not parse keeps what the user wrote in it
         return;
     if (TiXmlElement* skin = FindSkinElement(settingsDoc.get())) {
         skin->SetAttribute("name", name);

@@ -20,6 +20,13 @@ COptionUI* FindOption(CPaintManagerUI& manager, const char* name)
     return control != nullptr ? static_cast<COptionUI*>(control->GetInterface("Option")) : nullptr;
 }
 
+// Whether an image attribute list can name the file: values have no escapes,
+// so a path needs a quote kind it does not hold itself.
+bool CanBeDescribed(const CStdString& path)
+{
+    return path.Find('\'') < 0 || path.Find('"') < 0;
+}
+
 } // namespace
 
 CSkinDlg::CSkinDlg(const char* background, const char* foreground)
@@ -61,8 +68,10 @@ void CSkinDlg::Notify(TNotifyUI& msg)
     } else if (name == kChoiceLove || name == kChoiceBlue) {
         ApplyBackground(BackgroundDescription(name), name, nullptr);
     } else if (name == kChoiceCustom) {
+        // A cancelled request, or a picture whose path no background
+        // description can hold, changes nothing.
         const CStdString picture = RequestPicture();
-        if (!picture.IsEmpty())
+        if (!picture.IsEmpty() && CanBeDescribed(picture))
             ApplyBackground(BackgroundDescription(kChoiceCustom, picture), kChoiceCustom, picture);
     }
 }
