@@ -29,26 +29,15 @@ LRESULT CDialogWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         InitialiseDialog();
         break;
     }
-    case WM_SIZE:
-        WindowFrame::ApplyRoundRegion(hWnd, paintManager);
-        handled = false;
-        break;
-    case WM_NCCALCSIZE:
-    case WM_NCPAINT:
-        break;
-    case WM_NCHITTEST:
-        result = WindowFrame::CaptionHitTest(hWnd, paintManager, lParam);
-        break;
-    case WM_NCACTIVATE:
-        result = WindowFrame::OnNcActivate(hWnd, wParam, handled);
-        break;
     case WM_SYSCOMMAND:
         if (wParam == SC_CLOSE)
             ::PostQuitMessage(0);
         handled = false;
         break;
     default:
-        handled = false;
+        // The frame rows all windows share, or default processing.
+        if (!WindowFrame::HandleFrameMessage(hWnd, paintManager, message, wParam, lParam, result, handled))
+            handled = false;
         break;
     }
     if (handled)

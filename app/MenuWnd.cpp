@@ -60,22 +60,9 @@ LRESULT CMenuWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         FitToScreen();
         break;
     }
-    case WM_SIZE:
-        WindowFrame::ApplyRoundRegion(hWnd, paintManager);
-        handled = false;
-        break;
     case WM_KILLFOCUS:
         if (reinterpret_cast<HWND>(wParam) != hWnd)
             ::PostMessage(hWnd, WM_CLOSE, 0, 0);
-        break;
-    case WM_NCCALCSIZE:
-    case WM_NCPAINT:
-        break;
-    case WM_NCHITTEST:
-        result = WindowFrame::CaptionHitTest(hWnd, paintManager, lParam);
-        break;
-    case WM_NCACTIVATE:
-        result = WindowFrame::OnNcActivate(hWnd, wParam, handled);
         break;
     case WM_SYSCOMMAND:
         if (wParam == SC_CLOSE)
@@ -83,7 +70,9 @@ LRESULT CMenuWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         handled = false;
         break;
     default:
-        handled = false;
+        // The frame rows all windows share, or default processing.
+        if (!WindowFrame::HandleFrameMessage(hWnd, paintManager, message, wParam, lParam, result, handled))
+            handled = false;
         break;
     }
     if (handled)

@@ -71,20 +71,6 @@ LRESULT CRadioWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CREATE:
         result = OnCreate();
         break;
-    case WM_SIZE:
-        WindowFrame::ApplyRoundRegion(hWnd, paintManager);
-        handled = false;
-        break;
-    case WM_NCCALCSIZE:
-    case WM_NCPAINT:
-        result = 0;
-        break;
-    case WM_NCHITTEST:
-        result = WindowFrame::CaptionHitTest(hWnd, paintManager, lParam);
-        break;
-    case WM_NCACTIVATE:
-        result = WindowFrame::OnNcActivate(hWnd, wParam, handled);
-        break;
     case WM_SYSCOMMAND:
         if (wParam == SC_CLOSE)
             HideToTray();
@@ -114,7 +100,9 @@ LRESULT CRadioWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         result = HandlePlayerStatus();
         break;
     default:
-        handled = false;
+        // The frame rows all windows share, or default processing.
+        if (!WindowFrame::HandleFrameMessage(hWnd, paintManager, message, wParam, lParam, result, handled))
+            handled = false;
         break;
     }
     if (handled)

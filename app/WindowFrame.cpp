@@ -56,6 +56,30 @@ LRESULT OnNcActivate(HWND window, WPARAM wParam, bool& handled)
     return wParam == FALSE ? TRUE : FALSE;
 }
 
+bool HandleFrameMessage(HWND window, CPaintManagerUI& manager, UINT message, WPARAM wParam, LPARAM lParam,
+                        LRESULT& result, bool& handled)
+{
+    handled = true;
+    result = 0;
+    switch (message) {
+    case WM_SIZE:
+        ApplyRoundRegion(window, manager);
+        handled = false;
+        return true;
+    case WM_NCCALCSIZE:
+    case WM_NCPAINT:
+        return true;
+    case WM_NCHITTEST:
+        result = CaptionHitTest(window, manager, lParam);
+        return true;
+    case WM_NCACTIVATE:
+        result = OnNcActivate(window, wParam, handled);
+        return true;
+    default:
+        return false;
+    }
+}
+
 LRESULT FilterKeys(CWindowWnd& window, CPaintManagerUI& manager, UINT message, WPARAM wParam)
 {
     if (message != WM_KEYDOWN)

@@ -28,6 +28,13 @@ void ApplyRoundRegion(HWND window, CPaintManagerUI& manager);
 // otherwise handled, TRUE for wParam FALSE and FALSE for TRUE.
 LRESULT OnNcActivate(HWND window, WPARAM wParam, bool& handled);
 
+// The frame rows every window answers alike: WM_SIZE (rounded region, then
+// passed on), WM_NCCALCSIZE and WM_NCPAINT (0: no frame), WM_NCHITTEST (the
+// caption test) and WM_NCACTIVATE. False for any other message; otherwise
+// `result` holds the answer and `handled` says whether it is final.
+bool HandleFrameMessage(HWND window, CPaintManagerUI& manager, UINT message, WPARAM wParam, LPARAM lParam,
+                        LRESULT& result, bool& handled);
+
 // The pre-message filter: looks at WM_KEYDOWN only and never marks the
 // message handled. Answers 1 for Escape (after posting the quit message) and
 // for Enter in a layout with "accountedit" and "pwdedit"; 0 otherwise.
