@@ -20,12 +20,7 @@ LRESULT CDialogWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     LRESULT result = 0;
     switch (message) {
     case WM_CREATE: {
-        WindowFrame::StripCaption(hWnd, WindowFrame::MaximizeBox::Clear);
-        paintManager.Init(hWnd);
-        paintManager.AddPreMessageFilter(this);
-        CDialogBuilder builder;
-        paintManager.AttachDialog(builder.Create(layoutFile, nullptr, nullptr, &paintManager, nullptr));
-        paintManager.AddNotifier(this);
+        WindowFrame::BuildWindow(hWnd, paintManager, this, this, layoutFile, WindowFrame::MaximizeBox::Clear);
         InitialiseDialog();
         break;
     }

@@ -49,12 +49,7 @@ LRESULT CMenuWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     LRESULT result = 0;
     switch (message) {
     case WM_CREATE: {
-        WindowFrame::StripCaption(hWnd, WindowFrame::MaximizeBox::Keep);
-        paintManager.Init(hWnd);
-        paintManager.AddPreMessageFilter(this);
-        CDialogBuilder builder;
-        paintManager.AttachDialog(builder.Create(layoutFile, nullptr, nullptr, &paintManager, nullptr));
-        paintManager.AddNotifier(this);
+        WindowFrame::BuildWindow(hWnd, paintManager, this, this, layoutFile, WindowFrame::MaximizeBox::Keep);
         // The layout has sized the window by now (AttachDialog gives a
         // window without a size the layout's size).
         FitToScreen();

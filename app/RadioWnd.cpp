@@ -114,15 +114,7 @@ LRESULT CRadioWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 LRESULT CRadioWnd::OnCreate()
 {
-    WindowFrame::StripCaption(hWnd, WindowFrame::MaximizeBox::Clear);
-
-    paintManager.Init(hWnd);
-    paintManager.AddPreMessageFilter(this);
-
-    CDialogBuilder builder;
-    CControlUI* root = builder.Create("Corvela.xml", nullptr, nullptr, &paintManager, nullptr);
-    paintManager.AttachDialog(root);
-    paintManager.AddNotifier(this);
+    WindowFrame::BuildWindow(hWnd, paintManager, this, this, "Corvela.xml", WindowFrame::MaximizeBox::Clear);
 
     InitialiseWindow();
     return 0;

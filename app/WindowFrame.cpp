@@ -15,6 +15,17 @@ void StripCaption(HWND window, MaximizeBox maximizeBox)
     ::SetWindowLong(window, GWL_STYLE, static_cast<LONG>(style));
 }
 
+void BuildWindow(HWND window, CPaintManagerUI& manager, IMessageFilterUI* filter, INotifyUI* notifier,
+                 const char* layout, MaximizeBox maximizeBox)
+{
+    StripCaption(window, maximizeBox);
+    manager.Init(window);
+    manager.AddPreMessageFilter(filter);
+    CDialogBuilder builder;
+    manager.AttachDialog(builder.Create(layout, nullptr, nullptr, &manager, nullptr));
+    manager.AddNotifier(notifier);
+}
+
 LRESULT CaptionHitTest(HWND window, CPaintManagerUI& manager, LPARAM lParam)
 {
     POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};

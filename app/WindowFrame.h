@@ -15,6 +15,12 @@ namespace WindowFrame {
 enum class MaximizeBox { Clear, Keep };
 void StripCaption(HWND window, MaximizeBox maximizeBox);
 
+// WM_CREATE of every window: the style change, the paint manager on the
+// window with `filter` as its key filter, the layout built and attached, and
+// `notifier` hearing the controls.
+void BuildWindow(HWND window, CPaintManagerUI& manager, IMessageFilterUI* filter, INotifyUI* notifier,
+                 const char* layout, MaximizeBox maximizeBox);
+
 // WM_NCHITTEST: HTCAPTION inside the layout's caption band over anything but a
 // plain button, HTCLIENT everywhere else.
 LRESULT CaptionHitTest(HWND window, CPaintManagerUI& manager, LPARAM lParam);
