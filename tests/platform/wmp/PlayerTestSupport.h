@@ -5,6 +5,7 @@
 // context (the GUI thread's loop) with a watchdog.
 
 #include "platform/wmp/Wmp.h"
+#include "platform/wmp/WmpEventsBase.h"
 
 #include <atomic>
 #include <chrono>
@@ -53,7 +54,7 @@ struct RecordedEvent
 // An IWMPEvents sink (and, through QueryInterface, an IDispatch sink of
 // _WMPOCXEvents) that records what it receives. Reference counted; starts
 // with one reference held by its maker.
-class CRecordingSink final : public IWMPEvents, public IDispatch
+class CRecordingSink final : public CWMPEventsBase, public IDispatch
 {
 public:
     enum class Answers
@@ -83,49 +84,10 @@ public:
 
     void OpenStateChange(COM_LONG newState) override { Record("OpenStateChange", newState); }
     void PlayStateChange(COM_LONG newState) override { Record("PlayStateChange", newState); }
-    void AudioLanguageChange(COM_LONG) override {}
     void StatusChange() override { Record("StatusChange", 0); }
-    void ScriptCommand(BSTR, BSTR) override {}
-    void NewStream() override {}
-    void Disconnect(COM_LONG) override {}
     void Buffering(VARIANT_BOOL start) override { Record("Buffering", start); }
     void Error() override { Record("Error", 0); }
-    void Warning(COM_LONG, COM_LONG, BSTR) override {}
     void EndOfStream(COM_LONG result) override { Record("EndOfStream", result); }
-    void PositionChange(double, double) override {}
-    void MarkerHit(COM_LONG) override {}
-    void DurationUnitChange(COM_LONG) override {}
-    void CdromMediaChange(COM_LONG) override {}
-    void PlaylistChange(IDispatch*, COM_LONG) override {}
-    void CurrentPlaylistChange(COM_LONG) override {}
-    void CurrentPlaylistItemAvailable(BSTR) override {}
-    void MediaChange(IDispatch*) override {}
-    void CurrentMediaItemAvailable(BSTR) override {}
-    void CurrentItemChange(IDispatch*) override {}
-    void MediaCollectionChange() override {}
-    void MediaCollectionAttributeStringAdded(BSTR, BSTR) override {}
-    void MediaCollectionAttributeStringRemoved(BSTR, BSTR) override {}
-    void MediaCollectionAttributeStringChanged(BSTR, BSTR, BSTR) override {}
-    void PlaylistCollectionChange() override {}
-    void PlaylistCollectionPlaylistAdded(BSTR) override {}
-    void PlaylistCollectionPlaylistRemoved(BSTR) override {}
-    void PlaylistCollectionPlaylistSetAsDeleted(BSTR, VARIANT_BOOL) override {}
-    void ModeChange(BSTR, VARIANT_BOOL) override {}
-    void MediaError(IDispatch*) override {}
-    void OpenPlaylistSwitch(IDispatch*) override {}
-    void DomainChange(BSTR) override {}
-    void SwitchedToPlayerApplication() override {}
-    void SwitchedToControl() override {}
-    void PlayerDockedStateChange() override {}
-    void PlayerReconnect() override {}
-    void Click(std::int16_t, std::int16_t, COM_LONG, COM_LONG) override {}
-    void DoubleClick(std::int16_t, std::int16_t, COM_LONG, COM_LONG) override {}
-    void KeyDown(std::int16_t, std::int16_t) override {}
-    void KeyPress(std::int16_t) override {}
-    void KeyUp(std::int16_t, std::int16_t) override {}
-    void MouseDown(std::int16_t, std::int16_t, COM_LONG, COM_LONG) override {}
-    void MouseMove(std::int16_t, std::int16_t, COM_LONG, COM_LONG) override {}
-    void MouseUp(std::int16_t, std::int16_t, COM_LONG, COM_LONG) override {}
 
 private:
     void Record(const char* name, long value);
