@@ -160,6 +160,8 @@ public:
     // Set when playback was stopped by the user ("pause"): the Stopped state
     // that follows must not restart the stream by itself.
     bool stoppedByUser = false;
+    // Set while an automatic restart's WM_PLAY_REQUEST waits in the queue.
+    bool restartQueued = false;
 
 protected:
     const char* GetWindowClassName() const override;

@@ -71,6 +71,9 @@ DWORD CRadioWnd::StationSwitchProc(void* parameter)
 
 LRESULT CRadioWnd::PlayCurrentStation()
 {
+    // Whichever request this is, none is waiting any more: the next stop may
+    // ask for a restart of its own.
+    restartQueued = false;
     if (player == nullptr || radiosPanel == nullptr)
         return 0;
     // An automatic restart queued before the user pressed "pause" must not
@@ -125,7 +128,14 @@ void CRadioWnd::AutoRestart()
     // A stop the user asked for stays a stop.
     if (stoppedByUser)
         return;
-    if (restartCount < kMaxAutomaticRestarts)
-        ::PostMessage(hWnd, WM_PLAY_REQUEST, 0, 0);
+    // One stop raises several status changes (the end of a stream is
+    // MediaEnded, then Stopped; "pause" is Paused, then Stopped), and each of
+    // them reads the state only when the window gets to it, so each sees the
+    // final Stopped. The request already on its way reopens the stream for
+    // all of them and spends one restart, not one per status change.
+    if (restartQueued)
+        return;
+    if (restartCount < kMaxAutomaticRestarts && ::PostMessage(hWnd, WM_PLAY_REQUEST, 0, 0))
+        restartQueued = true;
     ++restartCount;
 }
