@@ -1,0 +1,239 @@
+// Playback through the real main window and the real player, against streams
+// served on 127.0.0.1: from a double click to the bit rate in the status
+// line, the end of a stream, quick changes of station, and "pause" on a live
+// stream. Audio goes to the silent sink the test environment names.
+
+#include "app/RadioWndFixture.h"
+#include "platform/wmp/PlayerTestSupport.h"
+#include "platform/wmp/Wmp.h"
+#include "support/LocalHttpServer.h"
+
+#include <algorithm>
+
+using namespace apptest;
+using namespace std::chrono_literals;
+using orvane::test::HttpRequest;
+using orvane::test::HttpResponse;
+using orvane::test::LocalHttpServer;
+using orvane::test::MakeMp3;
+
+namespace {
+
+// Watchdog of one step that involves the network and the decoder.
+constexpr auto kStreamTimeout = 15s;
+// Bit rate of the test tone, in kbit/s, as the status line must show it.
+constexpr int kToneKbps = 128;
+// A live stream is sent in pieces of this many bytes, with this pause in
+// between: 4000 bytes every 250 ms is 128 kbit/s, the rate it plays at.
+constexpr std::size_t kLivePieceBytes = 4000;
+constexpr auto kLivePiecePause = 250ms;
+
+void AddLiveStream(LocalHttpServer& server, const std::string& path, const std::string& mp3)
+{
+    server.AddStreamingRoute(
+        path, "audio/mpeg",
+        [mp3](std::size_t index) {
+            const std::size_t offset = (index * kLivePieceBytes) % mp3.size();
+            std::string piece = mp3.substr(offset, kLivePieceBytes);
+            if (piece.size() < kLivePieceBytes)
+                piece += mp3.substr(0, kLivePieceBytes - piece.size());
+            return piece;
+        },
+        kLivePiecePause);
+}
+
+std::string StationXml(const std::string& name, const std::string& url)
+{
+    return "<station name=\"" + name + "\" url=\"" + url + "\" style=\"S0\"/>";
+}
+
+// A catalogue of one region R0 holding the given stations.
+std::string OneRegion(const std::string& stations)
+{
+    return "<catalogue><city name=\"R0\">" + stations +
+           "</city><styles><style name=\"S0\"/></styles></catalogue><version>1</version>";
+}
+
+} // namespace
+
+class PlaybackStream : public CRadioWndTest
+{
+protected:
+    void StartOnStationPage(const std::string& catalogue)
+    {
+        WriteCatalogue(catalogue);
+        Start();
+        ASSERT_NE(window->player, nullptr);
+        CContainerUI* firstRow = AsContainer(Children(window->sortsPanel).at(1));
+        ASSERT_NE(firstRow, nullptr);
+        Notify(firstRow->GetItemAt(0), "click");
+    }
+
+    std::vector<CControlUI*> Stations() const
+    {
+        std::vector<CControlUI*> options;
+        CStdPtrArray* group = Manager().GetOptionGroup("radios");
+        for (int i = 0; group != nullptr && i < group->GetSize(); ++i)
+            options.push_back(static_cast<CControlUI*>(group->GetAt(i)));
+        return options;
+    }
+
+    WMPPlayState State() const
+    {
+        WMPPlayState state = wmppsUndefined;
+        window->player->get_playState(&state);
+        return state;
+    }
+
+    std::string PlayerUrl() const
+    {
+        BSTR url = nullptr;
+        window->player->get_URL(&url);
+        std::string text = BstrToUtf8(url);
+        SysFreeString(url);
+        return text;
+    }
+
+    std::string StatusLine() const { return window->statusLabel->GetText().GetData(); }
+
+    // Every text the status line took while pumping, until `done` held.
+    bool WatchUntil(const std::function<bool()>& done, std::vector<std::string>& seen,
+                    std::chrono::milliseconds timeout = kStreamTimeout)
+    {
+        return PumpUntil(
+            [&] {
+                if (seen.empty() || seen.back() != StatusLine())
+                    seen.push_back(StatusLine());
+                return done();
+            },
+            timeout);
+    }
+
+    bool WaitForPlayingLine()
+    {
+        const std::string playing = "播放中 " + std::to_string(kToneKbps) + "KB/S";
+        return PumpUntil([&] { return State() == wmppsPlaying && StatusLine() == playing; }, kStreamTimeout);
+    }
+};
+
+TEST_F(PlaybackStream, DoubleClickConnectsBuffersAndShowsTheBitRate)
+{
+    const std::string mp3 = MakeMp3(6, kToneKbps);
+    LocalHttpServer server;
+    // The server takes a while to answer, so that the connecting texts show.
+    server.AddHandler("/slow.mp3", [mp3](const HttpRequest&) {
+        std::this_thread::sleep_for(2500ms);
+        HttpResponse response;
+        response.contentType = "audio/mpeg";
+        response.body = mp3;
+        return response;
+    });
+    StartOnStationPage(OneRegion(StationXml("慢台", server.Url("/slow.mp3"))));
+
+    Notify(Stations().at(0), "dbclick");
+    EXPECT_EQ(window->fmName->GetText(), "慢台");
+    std::vector<std::string> seen;
+    ASSERT_TRUE(WatchUntil([&] { return State() == wmppsPlaying && window->pauseButton->IsVisible(); }, seen))
+        << StatusLine();
+    ASSERT_TRUE(WaitForPlayingLine()) << StatusLine();
+    EXPECT_FALSE(window->playButton->IsVisible());
+
+    // While the server keeps it waiting, the dots turn in order.
+    const auto first = std::find(seen.begin(), seen.end(), "正在连接.  ");
+    ASSERT_NE(first, seen.end()) << "no connecting text";
+    ASSERT_LT(first + 1, seen.end());
+    EXPECT_EQ(*(first + 1), "正在连接.. ");
+    // Whatever came after connecting is buffering or playing.
+    for (auto text = first + 1; text != seen.end(); ++text)
+        EXPECT_TRUE(text->rfind("正在连接", 0) == 0 || text->rfind("缓冲中 ", 0) == 0 ||
+                    text->rfind("播放中 ", 0) == 0)
+            << *text;
+    EXPECT_EQ(server.RequestCount("/slow.mp3"), 1u);
+}
+
+TEST_F(PlaybackStream, EndOfAStreamReopensItOncePerEndThreeTimesInAll)
+{
+    const std::string mp3 = MakeMp3(1, kToneKbps);
+    LocalHttpServer server;
+    server.AddRoute("/short.mp3", 200, mp3, "audio/mpeg");
+    StartOnStationPage(OneRegion(StationXml("短台", server.Url("/short.mp3"))));
+
+    Notify(Stations().at(0), "dbclick");
+    ASSERT_TRUE(PumpUntil([&] { return State() == wmppsPlaying; }, kStreamTimeout)) << StatusLine();
+    const std::size_t perOpening = server.RequestCount("/short.mp3");
+    ASSERT_GE(perOpening, 1u);
+
+    // Each end raises two status changes; each end reopens the stream once.
+    ASSERT_TRUE(PumpUntil([&] { return server.RequestCount("/short.mp3") >= 4 * perOpening; }, 4 * kStreamTimeout))
+        << server.RequestCount("/short.mp3");
+    ASSERT_TRUE(PumpUntil([&] { return State() == wmppsStopped && !window->restartQueued; }, kStreamTimeout));
+    PumpFor(3s);
+    EXPECT_EQ(server.RequestCount("/short.mp3"), 4 * perOpening) << "one choice, three restarts";
+    EXPECT_EQ(State(), wmppsStopped);
+    EXPECT_EQ(StatusLine(), "暂停播放");
+    EXPECT_TRUE(window->playButton->IsVisible());
+}
+
+TEST_F(PlaybackStream, SeveralStationsChosenQuicklyEndOnTheLastOne)
+{
+    const std::string mp3 = MakeMp3(3, kToneKbps);
+    LocalHttpServer server;
+    std::string stations;
+    for (const char* name : {"a", "b", "c"}) {
+        AddLiveStream(server, std::string("/") + name + ".mp3", mp3);
+        stations += StationXml(std::string("台") + name, server.Url(std::string("/") + name + ".mp3"));
+    }
+    StartOnStationPage(OneRegion(stations));
+    const std::vector<CControlUI*> options = Stations();
+    ASSERT_EQ(options.size(), 3u);
+
+    // The first plays; then three choices in one go.
+    Notify(options[0], "dbclick");
+    ASSERT_TRUE(WaitForPlayingLine()) << StatusLine();
+    Notify(options[1], "dbclick");
+    Notify(options[2], "dbclick");
+    Notify(options[1], "dbclick");
+    Notify(options[2], "dbclick");
+    EXPECT_EQ(window->fmName->GetText(), "台c");
+
+    ASSERT_TRUE(PumpUntil([&] { return PlayerUrl() == server.Url("/c.mp3") && State() == wmppsPlaying; },
+                          kStreamTimeout))
+        << PlayerUrl() << " " << StatusLine();
+    PumpFor(1500ms);
+    EXPECT_EQ(PlayerUrl(), server.Url("/c.mp3"));
+    EXPECT_EQ(State(), wmppsPlaying);
+    EXPECT_EQ(window->currentStationName, "台c");
+    EXPECT_EQ(window->fmName->GetText(), "台c");
+    // Only the last station's stream is still being fetched.
+    EXPECT_TRUE(PumpUntil([&] { return server.OpenConnections() == 1; }, kStreamTimeout))
+        << server.OpenConnections();
+}
+
+TEST_F(PlaybackStream, PauseEndsALiveStreamUntilPlayIsPressed)
+{
+    const std::string mp3 = MakeMp3(3, kToneKbps);
+    LocalHttpServer server;
+    AddLiveStream(server, "/live.mp3", mp3);
+    StartOnStationPage(OneRegion(StationXml("直播", server.Url("/live.mp3"))));
+
+    Notify(Stations().at(0), "dbclick");
+    ASSERT_TRUE(WaitForPlayingLine()) << StatusLine();
+    const std::size_t perOpening = server.RequestCount("/live.mp3");
+
+    Notify(window->pauseButton, "click");
+    ASSERT_TRUE(PumpUntil([&] { return State() == wmppsStopped && StatusLine() == "暂停播放"; }, kStreamTimeout))
+        << StatusLine();
+    EXPECT_TRUE(window->playButton->IsVisible());
+    EXPECT_FALSE(window->pauseButton->IsVisible());
+    EXPECT_TRUE(PumpUntil([&] { return server.OpenConnections() == 0; }, kStreamTimeout)) << "the stream is let go";
+    PumpFor(3s);
+    EXPECT_EQ(State(), wmppsStopped) << "a stop the user asked for is not undone";
+    EXPECT_EQ(server.RequestCount("/live.mp3"), perOpening);
+    EXPECT_EQ(window->restartCount, 0);
+
+    // "play": the held URL is opened again.
+    Notify(window->playButton, "click");
+    ASSERT_TRUE(WaitForPlayingLine()) << StatusLine();
+    EXPECT_EQ(server.RequestCount("/live.mp3"), 2 * perOpening);
+    EXPECT_EQ(window->restartCount, 0);
+}
