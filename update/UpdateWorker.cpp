@@ -22,6 +22,12 @@ namespace {
 std::mutex timingMutex;
 TUpdateTiming timing;
 
+// The window the worker reports to, taken once when the worker starts: the
+// GUI thread clears the window object's own handle while it is destroyed,
+// which the worker must not read meanwhile. Null on any other thread, which
+// then posts to the window object's handle.
+thread_local HWND reportWindow = nullptr;
+
 // What a checked download is, for the caller to judge.
 struct TCheckedFile
 {
@@ -62,7 +68,11 @@ TCheckedFile FetchAndCheck(const char* url, const char* cacheDir, const char* te
     TiXmlDocument document;
     ReadXmlFile(document, temporaryPath.c_str());
     const TiXmlElement* version = FindVersionElement(document);
-    if (version == nullptr || version->FirstChild() == nullptr) {
+    // A body cut short where the server marks no end still arrives "whole";
+    // the parser then keeps what it read, down to a version element cut
+    // inside its number. Only a file that parsed to its end is a copy of the
+    // server's.
+    if (document.Error() || version == nullptr || version->FirstChild() == nullptr) {
         std::error_code ignored;
         std::filesystem::remove(temporaryPath, ignored);
         return checked;
@@ -155,6 +165,7 @@ DWORD CRadioWnd::UpdateProc(void* parameter)
     if (params == nullptr || params->owner == nullptr)
         return 0;
 
+    reportWindow = params->owner->GetHWND();
     const std::string configFolder = std::filesystem::path(params->catalogueFile.GetData()).parent_path().string();
     bool catalogueDone = false;
     bool adsDone = false;
@@ -202,7 +213,7 @@ bool CRadioWnd::DownloadCatalogue(const char* url, const char* cacheDir, const c
         return true; // not newer: it stays in the cache folder only
     if (::IsStopRequested() || !InstallFile(temporaryPath.c_str(), target))
         return false;
-    ::PostMessage(hWnd, WM_CATALOGUE_REPLACED, 0, 0);
+    ::PostMessage(reportWindow != nullptr ? reportWindow : hWnd, WM_CATALOGUE_REPLACED, 0, 0);
     return true;
 }
 
@@ -214,6 +225,6 @@ bool CRadioWnd::DownloadAdList(const char* url, const char* cacheDir, const char
         return false;
     if (::IsStopRequested() || !InstallFile(temporaryPath.c_str(), target))
         return false;
-    ::PostMessage(hWnd, WM_ADS_REPLACED, 0, 0);
+    ::PostMessage(reportWindow != nullptr ? reportWindow : hWnd, WM_ADS_REPLACED, 0, 0);
     return true;
 }
