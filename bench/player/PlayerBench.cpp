@@ -201,7 +201,9 @@ int RunChild(const std::string& url, const std::filesystem::path& folder)
     const auto playing = Clock::now();
     std::printf("playing %.3f %.3f\n", Milliseconds(playing - started), Milliseconds(playing - chosen));
     std::fflush(stdout);
-    PumpUntil([] { return false; }, std::chrono::hours(1));
+    // From here on the program's own message loop, which sleeps while no
+    // message waits, as the program does while it plays.
+    CPaintManagerUI::MessageLoop();
     return 0;
 }
 
