@@ -19,6 +19,7 @@
 #include <climits>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_set>
@@ -40,9 +41,10 @@ std::mutex fontMutex;
 std::map<std::uintptr_t, int> memoryFonts;
 std::uintptr_t nextFontHandle = 1;
 
-std::map<QString, HRSRC__*>& Resources()
+// Found resources live as long as the module, as on Win32; the map owns them.
+std::map<QString, std::unique_ptr<HRSRC__>>& Resources()
 {
-    static std::map<QString, HRSRC__*> resources;
+    static std::map<QString, std::unique_ptr<HRSRC__>> resources;
     return resources;
 }
 
@@ -120,10 +122,9 @@ HRSRC FindResource(HINSTANCE instance, const char* name, const char* type)
     auto& resources = Resources();
     auto found = resources.find(path);
     if (found != resources.end())
-        return found->second;
-    auto* resource = new HRSRC__{path, {}, false};
-    resources.emplace(path, resource);
-    return resource;
+        return found->second.get();
+    auto resource = std::make_unique<HRSRC__>(HRSRC__{path, {}, false});
+    return resources.emplace(path, std::move(resource)).first->second.get();
 }
 
 HGLOBAL LoadResource(HINSTANCE instance, HRSRC resource)
