@@ -34,7 +34,9 @@ HINSTANCE__ executableInstance;
 
 std::mutex iconMutex;
 std::unordered_set<HICON> liveIcons;
-std::map<QString, HICON> sharedIcons;
+// Shared icons live as long as the process, as on Win32: the map is never
+// destroyed, so nothing of it is freed while exit handlers may still draw.
+std::map<QString, HICON>& sharedIcons = *new std::map<QString, HICON>();
 
 // Registered memory fonts: the handle is our own number for Qt's font id.
 std::mutex fontMutex;
@@ -177,9 +179,16 @@ HICON LoadIcon(HINSTANCE instance, const char* name)
     QIcon icon(path);
     if (icon.isNull() || icon.availableSizes().isEmpty())
         return nullptr;
-    HICON handle = NewIcon(icon, true);
+    auto* handle = new HICON__{icon, true};
     std::lock_guard lock(iconMutex);
-    sharedIcons.emplace(path, handle);
+    // Another thread may have loaded the same icon meanwhile: keep the first.
+    auto [entry, added] = sharedIcons.emplace(path, handle);
+    if (!added)
+    {
+        delete handle;
+        return entry->second;
+    }
+    liveIcons.insert(handle);
     return handle;
 }
 
