@@ -12,6 +12,7 @@
 
 using namespace apptest;
 using namespace std::chrono_literals;
+using orvane::test::AddLiveMp3Route;
 using orvane::test::HttpRequest;
 using orvane::test::HttpResponse;
 using orvane::test::LocalHttpServer;
@@ -23,24 +24,6 @@ namespace {
 constexpr auto kStreamTimeout = 15s;
 // Bit rate of the test tone, in kbit/s, as the status line must show it.
 constexpr int kToneKbps = 128;
-// A live stream is sent in pieces of this many bytes, with this pause in
-// between: 4000 bytes every 250 ms is 128 kbit/s, the rate it plays at.
-constexpr std::size_t kLivePieceBytes = 4000;
-constexpr auto kLivePiecePause = 250ms;
-
-void AddLiveStream(LocalHttpServer& server, const std::string& path, const std::string& mp3)
-{
-    server.AddStreamingRoute(
-        path, "audio/mpeg",
-        [mp3](std::size_t index) {
-            const std::size_t offset = (index * kLivePieceBytes) % mp3.size();
-            std::string piece = mp3.substr(offset, kLivePieceBytes);
-            if (piece.size() < kLivePieceBytes)
-                piece += mp3.substr(0, kLivePieceBytes - piece.size());
-            return piece;
-        },
-        kLivePiecePause);
-}
 
 std::string StationXml(const std::string& name, const std::string& url)
 {
@@ -180,7 +163,7 @@ TEST_F(PlaybackStream, SeveralStationsChosenQuicklyEndOnTheLastOne)
     LocalHttpServer server;
     std::string stations;
     for (const char* name : {"a", "b", "c"}) {
-        AddLiveStream(server, std::string("/") + name + ".mp3", mp3);
+        AddLiveMp3Route(server, std::string("/") + name + ".mp3", mp3);
         stations += StationXml(std::string("台") + name, server.Url(std::string("/") + name + ".mp3"));
     }
     StartOnStationPage(OneRegion(stations));
@@ -213,7 +196,7 @@ TEST_F(PlaybackStream, PauseEndsALiveStreamUntilPlayIsPressed)
 {
     const std::string mp3 = MakeMp3(3, kToneKbps);
     LocalHttpServer server;
-    AddLiveStream(server, "/live.mp3", mp3);
+    AddLiveMp3Route(server, "/live.mp3", mp3);
     StartOnStationPage(OneRegion(StationXml("直播", server.Url("/live.mp3"))));
 
     Notify(Stations().at(0), "dbclick");

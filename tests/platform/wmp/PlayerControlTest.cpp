@@ -18,23 +18,6 @@ namespace {
 
 // Watchdog of one step.
 constexpr auto kStepTimeout = 10s;
-// 128 kbit/s in pieces of a quarter second.
-constexpr std::size_t kLivePieceBytes = 4000;
-constexpr auto kLivePiecePause = 250ms;
-
-void AddLiveStream(LocalHttpServer& server, const std::string& path, const std::string& mp3)
-{
-    server.AddStreamingRoute(
-        path, "audio/mpeg",
-        [mp3](std::size_t index) {
-            const std::size_t offset = (index * kLivePieceBytes) % mp3.size();
-            std::string piece = mp3.substr(offset, kLivePieceBytes);
-            if (piece.size() < kLivePieceBytes)
-                piece += mp3.substr(0, kLivePieceBytes - piece.size());
-            return piece;
-        },
-        kLivePiecePause);
-}
 
 std::vector<long> StatesAfter(const std::vector<long>& states, std::size_t count)
 {
@@ -46,7 +29,7 @@ struct LiveServer
 {
     LiveServer()
     {
-        AddLiveStream(server, "/live.mp3", MakeMp3(3, 128));
+        AddLiveMp3Route(server, "/live.mp3", MakeMp3(3, 128));
         server.AddRoute("/file.mp3", 200, MakeMp3(2, 96), "audio/mpeg");
     }
     LocalHttpServer server;
@@ -187,7 +170,7 @@ TEST(PlayerControl, EmptyUrlClosesWhatPlaysAndPlayThenDoesNothing)
 TEST(PlayerControl, NewUrlReplacesTheOneThatPlays)
 {
     LiveServer live;
-    AddLiveStream(live.server, "/other.mp3", MakeMp3(2, 64));
+    AddLiveMp3Route(live.server, "/other.mp3", MakeMp3(2, 64));
     PlayerFixture fixture;
     fixture.Open(live.server.Url("/live.mp3"));
     ASSERT_TRUE(fixture.WaitForState(wmppsPlaying, kStepTimeout));
@@ -399,7 +382,7 @@ TEST(PlayerControl, ChoosingManyStationsQuicklyEndsOnTheLastOne)
     // Streams and playlists in turn, so that late playlist results of
     // abandoned openings arrive while later ones are under way.
     LiveServer live;
-    AddLiveStream(live.server, "/last.mp3", MakeMp3(2, 64));
+    AddLiveMp3Route(live.server, "/last.mp3", MakeMp3(2, 64));
     live.server.AddRoute("/live.pls", 200, "[playlist]\rFile1=" + live.server.Url("/live.mp3") + "\r", "text/html");
     PlayerFixture fixture;
     const int kChoices = 12;

@@ -61,34 +61,11 @@ TEST(PlayerPlayback, LocalFilePlaysToTheEndThenStops)
     EXPECT_EQ(fixture.sink->Count("EndOfStream"), 1u);
 }
 
-namespace {
-
-// An endless live-style MP3 stream: a few seconds of tone sent over and over,
-// in pieces at about the rate it plays (128 kbit/s is 16000 bytes a second).
-constexpr std::size_t kLivePieceBytes = 4000;
-constexpr auto kLivePiecePause = 250ms;
-
-void AddLiveStream(LocalHttpServer& server, const std::string& path, const std::string& mp3)
-{
-    server.AddStreamingRoute(
-        path, "audio/mpeg",
-        [mp3](std::size_t index) {
-            const std::size_t offset = (index * kLivePieceBytes) % mp3.size();
-            std::string piece = mp3.substr(offset, kLivePieceBytes);
-            if (piece.size() < kLivePieceBytes)
-                piece += mp3.substr(0, kLivePieceBytes - piece.size());
-            return piece;
-        },
-        kLivePiecePause);
-}
-
-} // namespace
-
 TEST(PlayerPlayback, LiveHttpStreamBuffersThenPlaysWithItsBitrate)
 {
     const std::string mp3 = MakeMp3(3, 128);
     LocalHttpServer server;
-    AddLiveStream(server, "/live.mp3", mp3);
+    AddLiveMp3Route(server, "/live.mp3", mp3);
     PlayerFixture fixture;
     std::vector<std::string> bufferingTexts;
     fixture.sink->onEvent = [&](const RecordedEvent& event) {

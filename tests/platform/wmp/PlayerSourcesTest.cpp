@@ -15,23 +15,6 @@ namespace {
 
 // Watchdog of one step.
 constexpr auto kStepTimeout = 10s;
-// 128 kbit/s in pieces of a quarter second.
-constexpr std::size_t kLivePieceBytes = 4000;
-constexpr auto kLivePiecePause = 250ms;
-
-void AddLiveStream(LocalHttpServer& server, const std::string& path, const std::string& mp3)
-{
-    server.AddStreamingRoute(
-        path, "audio/mpeg",
-        [mp3](std::size_t index) {
-            const std::size_t offset = (index * kLivePieceBytes) % mp3.size();
-            std::string piece = mp3.substr(offset, kLivePieceBytes);
-            if (piece.size() < kLivePieceBytes)
-                piece += mp3.substr(0, kLivePieceBytes - piece.size());
-            return piece;
-        },
-        kLivePiecePause);
-}
 
 struct Folder
 {
@@ -70,7 +53,7 @@ TEST(PlayerSources, RelativePathIsTakenFromTheBaseFolder)
 TEST(PlayerSources, PlsServedAsHtmlWithCrEndingsPlaysItsFirstStreamAgainAndAgain)
 {
     LocalHttpServer server;
-    AddLiveStream(server, "/live.mp3", MakeMp3(3, 128));
+    AddLiveMp3Route(server, "/live.mp3", MakeMp3(3, 128));
     server.AddRoute("/tunein.pls", 200,
                     "[playlist]\rNumberOfEntries=2\rFile1=\rFile2=" + server.Url("/live.mp3") +
                         " sid=8\rTitle2=Live\rLength2=-1\rVersion=2\r",

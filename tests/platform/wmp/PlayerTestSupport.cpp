@@ -11,6 +11,29 @@
 
 namespace orvane::test {
 
+namespace {
+
+// A live stream is sent in pieces of this many bytes with this pause in
+// between: 4000 bytes every 250 ms is 128 kbit/s.
+constexpr std::size_t kLivePieceBytes = 4000;
+constexpr std::chrono::milliseconds kLivePiecePause{250};
+
+} // namespace
+
+void AddLiveMp3Route(LocalHttpServer& server, const std::string& path, const std::string& mp3)
+{
+    server.AddStreamingRoute(
+        path, "audio/mpeg",
+        [mp3](std::size_t index) {
+            const std::size_t offset = (index * kLivePieceBytes) % mp3.size();
+            std::string piece = mp3.substr(offset, kLivePieceBytes);
+            if (piece.size() < kLivePieceBytes)
+                piece += mp3.substr(0, kLivePieceBytes - piece.size());
+            return piece;
+        },
+        kLivePiecePause);
+}
+
 bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;

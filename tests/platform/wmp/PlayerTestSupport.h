@@ -6,6 +6,7 @@
 
 #include "platform/wmp/Wmp.h"
 #include "platform/wmp/WmpEventsBase.h"
+#include "support/LocalHttpServer.h"
 
 #include <atomic>
 #include <chrono>
@@ -27,6 +28,9 @@ void PumpFor(std::chrono::milliseconds duration);
 // A CBR MP3 of a sine tone: `seconds` long at `kbps` kbit/s, made with
 // GStreamer's own encoder. Throws std::runtime_error when that fails.
 std::string MakeMp3(double seconds, int kbps);
+// Serves `mp3` at `path` as an endless live stream, over and over, in pieces
+// at 128 kbit/s (the rate the tests' tones play at).
+void AddLiveMp3Route(LocalHttpServer& server, const std::string& path, const std::string& mp3);
 // Chained Ogg Vorbis: `links` logical streams of `seconds` each, one after
 // the other in one file, the way a station starts a new stream per song.
 std::string MakeChainedOgg(int links, double seconds);
