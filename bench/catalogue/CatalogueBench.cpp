@@ -3,10 +3,9 @@
 // the station page of a region with 2,000 stations, in the real main window
 // drawn offscreen. Run: build/bench/bench_catalogue
 
-#include "app/RadioWnd.h"
+#include "app/RadioWndRun.h"
 #include "catalogue/CatalogueModel.h"
 #include "catalogue/XmlFile.h"
-#include "catalogue/XorScramble.h"
 #include "platform/com/Com.h"
 
 #include <benchmark/benchmark.h>
@@ -14,7 +13,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -60,53 +58,18 @@ std::string MakeLargeCatalogue()
     return xml;
 }
 
-void WriteScrambled(const std::filesystem::path& path, std::string text)
+// A run folder with the real skin, quiet settings and the large catalogue.
+void PrepareLargeCatalogueFolder()
 {
-    auto* data = reinterpret_cast<unsigned char*>(text.data());
-    XorScramble(data, static_cast<std::int32_t>(text.size()), data, kFileKey);
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-// A run folder with the real skin, the large catalogue and settings that keep
-// the update worker on a port where nothing listens.
-void PrepareRunFolder()
-{
-    const auto folder = RunFolder();
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder / "config");
-    std::filesystem::copy(ORVANE_SOURCE_DIR "/skin/files", folder / "skin", std::filesystem::copy_options::recursive);
-    std::ofstream(folder / "config" / "config.xml")
-        << "<config><skin name=\"minLove\" path=\"#\"/><update server=\"http://127.0.0.1:9\"/></config>";
-    WriteScrambled(folder / "config" / "fmradios.dll", MakeLargeCatalogue());
+    apptest::PrepareRunFolder(RunFolder());
+    apptest::WriteScrambled(RunFolder() / "config" / "fmradios.dll", MakeLargeCatalogue());
 }
 
 std::string CataloguePath() { return (RunFolder() / "config" / "fmradios.dll").string(); }
 
-void Pump()
-{
-    MSG message{};
-    while (::PeekMessage(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (!CPaintManagerUI::TranslateMessage(&message)) {
-            ::TranslateMessage(&message);
-            ::DispatchMessage(&message);
-        }
-    }
-}
+void Pump() { apptest::PumpFor(std::chrono::milliseconds(0)); }
 
-CRadioWnd* StartWindow()
-{
-    const std::string instancePath = RunFolder().string() + "/";
-    CPaintManagerUI::SetInstancePath(instancePath.c_str());
-    CPaintManagerUI::SetResourcePath((instancePath + "skin/").c_str());
-    CPaintManagerUI::SetResourceZip("DefaultSkin.dll", true);
-    auto* window = new CRadioWnd();
-    window->Create(nullptr, "", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, 0, nullptr);
-    window->CenterWindow();
-    ::ShowWindow(window->GetHWND(), SW_SHOWNORMAL);
-    Pump();
-    return window;
-}
+CRadioWnd* StartWindow() { return apptest::StartRadioWindow(RunFolder()); }
 
 // Paints the window once, which lays out every control of the shown page.
 void LayOutAndPaint(CRadioWnd* window)
@@ -208,7 +171,7 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    PrepareRunFolder();
+    PrepareLargeCatalogueFolder();
     ::CoInitialize(nullptr);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -15,8 +15,7 @@
 // Run: build/bench/bench_player. The stream is a 128 kbit/s tone, sent as a
 // radio server sends: a 64 KiB burst, then at the rate it plays.
 
-#include "app/RadioWnd.h"
-#include "catalogue/XorScramble.h"
+#include "app/RadioWndRun.h"
 #include "platform/com/Com.h"
 #include "platform/wmp/PlayerTestSupport.h"
 #include "platform/wmp/Wmp.h"
@@ -107,63 +106,17 @@ std::string StreamUrl() { return Server().Url("/live.mp3"); }
 
 // --------------------------------------------------------------- the window
 
-void WriteScrambled(const std::filesystem::path& path, std::string text)
-{
-    auto* data = reinterpret_cast<unsigned char*>(text.data());
-    XorScramble(data, static_cast<std::int32_t>(text.size()), data, kFileKey);
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-// A run folder with the real skin, one station at `url`, and settings that
-// keep the update worker on a port where nothing listens.
+// A run folder with the real skin, quiet settings and one station at `url`.
 void PrepareRunFolder(const std::filesystem::path& folder, const std::string& url)
 {
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder / "config");
-    std::filesystem::copy(ORVANE_SOURCE_DIR "/skin/files", folder / "skin", std::filesystem::copy_options::recursive);
-    std::ofstream(folder / "config" / "config.xml")
-        << "<config><skin name=\"minLove\" path=\"#\"/><update server=\"http://127.0.0.1:9\"/></config>";
-    WriteScrambled(folder / "config" / "fmradios.dll",
-                   "<catalogue><city name=\"R0\"><station name=\"bench\" url=\"" + url +
-                       "\" style=\"S0\"/></city><styles><style name=\"S0\"/></styles></catalogue>"
-                       "<version>1</version>");
+    apptest::PrepareRunFolder(folder);
+    apptest::WriteScrambled(folder / "config" / "fmradios.dll",
+                            "<catalogue><city name=\"R0\"><station name=\"bench\" url=\"" + url +
+                                "\" style=\"S0\"/></city><styles><style name=\"S0\"/></styles></catalogue>"
+                                "<version>1</version>");
 }
 
-bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
-{
-    const auto deadline = Clock::now() + timeout;
-    MSG message{};
-    for (;;) {
-        while (::PeekMessage(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (!CPaintManagerUI::TranslateMessage(&message)) {
-                ::TranslateMessage(&message);
-                ::DispatchMessage(&message);
-            }
-            if (done())
-                return true;
-        }
-        if (done())
-            return true;
-        if (Clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(1ms);
-    }
-}
-
-CRadioWnd* StartWindow(const std::filesystem::path& folder)
-{
-    const std::string instancePath = folder.string() + "/";
-    CPaintManagerUI::SetInstancePath(instancePath.c_str());
-    CPaintManagerUI::SetResourcePath((instancePath + "skin/").c_str());
-    CPaintManagerUI::SetResourceZip("DefaultSkin.dll", true);
-    auto* window = new CRadioWnd();
-    window->Create(nullptr, "", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, 0, nullptr);
-    window->CenterWindow();
-    ::ShowWindow(window->GetHWND(), SW_SHOWNORMAL);
-    PumpUntil([] { return false; }, 20ms);
-    return window;
-}
+using apptest::PumpUntil;
 
 // The station option of the only region, its page shown as a user opens it.
 CControlUI* OpenStationPage(CRadioWnd* window)
@@ -190,7 +143,7 @@ int RunChild(const std::string& url, const std::filesystem::path& folder)
     const auto started = Clock::now();
     PrepareRunFolder(folder, url);
     ::CoInitialize(nullptr);
-    CRadioWnd* window = StartWindow(folder);
+    CRadioWnd* window = apptest::StartRadioWindow(folder);
     CControlUI* station = OpenStationPage(window);
     if (station == nullptr)
         return 2;
@@ -358,7 +311,7 @@ void DoubleClickToPlaying(benchmark::State& state)
 {
     const std::filesystem::path folder = ChildFolder().string() + "-warm";
     PrepareRunFolder(folder, StreamUrl());
-    CRadioWnd* window = StartWindow(folder);
+    CRadioWnd* window = apptest::StartRadioWindow(folder);
     CControlUI* station = OpenStationPage(window);
     if (station == nullptr) {
         state.SkipWithError("no station on the page");

@@ -4,70 +4,17 @@
 // advertisement list and a settings file that the test writes, and the real
 // CRadioWnd created, shown and pumped headless.
 
-#include "app/RadioWnd.h"
-#include "catalogue/XorScramble.h"
+#include "app/RadioWndRun.h"
 #include "platform/com/Com.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace apptest {
-
-inline void WriteFile(const std::filesystem::path& path, const std::string& bytes)
-{
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-inline void WriteScrambled(const std::filesystem::path& path, std::string text)
-{
-    auto* data = reinterpret_cast<unsigned char*>(text.data());
-    XorScramble(data, static_cast<std::int32_t>(text.size()), data, kFileKey);
-    WriteFile(path, text);
-}
-
-// Settings that point the update worker at a port where nothing listens, so
-// it never reaches beyond this machine.
-inline const char* kQuietSettings =
-    "<config><skin name=\"minLove\" path=\"#\"/><update server=\"http://127.0.0.1:9\"/></config>";
-
-// Peeks, filters, translates and dispatches until done() holds or the time
-// runs out; false on time-out.
-inline bool PumpUntil(const std::function<bool()>& done,
-                      std::chrono::milliseconds timeout = std::chrono::seconds(5))
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    MSG message{};
-    for (;;) {
-        while (::PeekMessage(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT)
-                return done();
-            if (!CPaintManagerUI::TranslateMessage(&message)) {
-                ::TranslateMessage(&message);
-                ::DispatchMessage(&message);
-            }
-            if (done())
-                return true;
-        }
-        if (done())
-            return true;
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
-
-inline void PumpFor(std::chrono::milliseconds duration)
-{
-    PumpUntil([] { return false; }, duration);
-}
 
 // Whether WM_QUIT is waiting in the queue (taken out when it is).
 inline bool QuitPosted()
@@ -92,11 +39,7 @@ protected:
         folder = std::filesystem::temp_directory_path() /
                  ("orvane-app-" + std::to_string(::getpid()) + "-" +
                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directories(folder / "config");
-        std::filesystem::copy(ORVANE_SOURCE_DIR "/skin/files", folder / "skin",
-                              std::filesystem::copy_options::recursive);
-        WriteFile(folder / "config" / "config.xml", kQuietSettings);
+        PrepareRunFolder(folder);
         ::CoInitialize(nullptr);
     }
 
@@ -116,15 +59,7 @@ protected:
     // Creates the main window as the program does, in this test's run folder.
     CRadioWnd* Start()
     {
-        const std::string instancePath = folder.string() + "/";
-        CPaintManagerUI::SetInstancePath(instancePath.c_str());
-        CPaintManagerUI::SetResourcePath((instancePath + "skin/").c_str());
-        CPaintManagerUI::SetResourceZip("DefaultSkin.dll", true);
-        window = new CRadioWnd();
-        window->Create(nullptr, "", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, 0, nullptr);
-        window->CenterWindow();
-        ::ShowWindow(window->GetHWND(), SW_SHOWNORMAL);
-        PumpFor(std::chrono::milliseconds(20));
+        window = StartRadioWindow(folder);
         return window;
     }
 
