@@ -46,9 +46,11 @@ inline void PrepareRunFolder(const std::filesystem::path& folder)
 }
 
 // Peeks, filters, translates and dispatches until done() holds or the time
-// runs out; false on time-out.
+// runs out; false on time-out. `seen`, when given, is shown every message
+// before it is dispatched.
 inline bool PumpUntil(const std::function<bool()>& done,
-                      std::chrono::milliseconds timeout = std::chrono::seconds(5))
+                      std::chrono::milliseconds timeout = std::chrono::seconds(5),
+                      const std::function<void(const MSG&)>& seen = {})
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     MSG message{};
@@ -56,6 +58,8 @@ inline bool PumpUntil(const std::function<bool()>& done,
         while (::PeekMessage(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT)
                 return done();
+            if (seen)
+                seen(message);
             if (!CPaintManagerUI::TranslateMessage(&message)) {
                 ::TranslateMessage(&message);
                 ::DispatchMessage(&message);

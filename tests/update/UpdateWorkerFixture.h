@@ -183,31 +183,14 @@ protected:
     // message that reaches the main window; false on time-out.
     bool PumpNoting(const std::function<bool()>& done, std::chrono::milliseconds timeout = kWatchdog)
     {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        MSG message{};
-        for (;;) {
-            while (::PeekMessage(&message, nullptr, 0, 0, PM_REMOVE)) {
-                if (message.message == WM_QUIT)
-                    return done();
-                if (message.message == WM_CATALOGUE_REPLACED || message.message == WM_ADS_REPLACED) {
-                    EXPECT_EQ(message.hwnd, Hwnd());
-                    EXPECT_EQ(message.wParam, 0u);
-                    EXPECT_EQ(message.lParam, 0);
-                    arrived.push_back(message.message);
-                }
-                if (!CPaintManagerUI::TranslateMessage(&message)) {
-                    ::TranslateMessage(&message);
-                    ::DispatchMessage(&message);
-                }
-                if (done())
-                    return true;
+        return PumpUntil(done, timeout, [this](const MSG& message) {
+            if (message.message == WM_CATALOGUE_REPLACED || message.message == WM_ADS_REPLACED) {
+                EXPECT_EQ(message.hwnd, Hwnd());
+                EXPECT_EQ(message.wParam, 0u);
+                EXPECT_EQ(message.lParam, 0);
+                arrived.push_back(message.message);
             }
-            if (done())
-                return true;
-            if (std::chrono::steady_clock::now() >= deadline)
-                return false;
-            std::this_thread::sleep_for(1ms);
-        }
+        });
     }
 
     void PumpNotingFor(std::chrono::milliseconds duration)
