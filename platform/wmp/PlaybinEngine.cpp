@@ -51,12 +51,32 @@ constexpr unsigned kBitrateHysteresisParts = 10;
 
 std::once_flag gstreamerStarted;
 
+// playbin takes the HTTP source of the highest rank. The libsoup one of
+// GStreamer 1.22 with libsoup 3 crashes now and then when a stream is closed
+// while a read is under way (its session thread closes a body stream whose
+// message is already gone), which a quick change of station does; libcurl's
+// source has no such thread. It is put first when it is there.
+void PreferCurlHttpSource()
+{
+    GstPluginFeature* curl = gst_registry_lookup_feature(gst_registry_get(), "curlhttpsrc");
+    if (curl == nullptr)
+        return;
+    GstPluginFeature* soup = gst_registry_lookup_feature(gst_registry_get(), "souphttpsrc");
+    const guint soupRank = soup != nullptr ? gst_plugin_feature_get_rank(soup) : static_cast<guint>(GST_RANK_PRIMARY);
+    if (gst_plugin_feature_get_rank(curl) <= soupRank)
+        gst_plugin_feature_set_rank(curl, soupRank + 1);
+    if (soup != nullptr)
+        gst_object_unref(soup);
+    gst_object_unref(curl);
+}
+
 void StartGStreamer()
 {
     std::call_once(gstreamerStarted, [] {
         // ICY titles carry no charset; Chinese stations mostly send GBK.
         setenv("GST_ICY_TAG_ENCODING", "GB18030", 0);
         gst_init(nullptr, nullptr);
+        PreferCurlHttpSource();
     });
 }
 
