@@ -1,15 +1,19 @@
 // CPlaybinEngine: the play-state machine over playbin.
 //
-// In this file: status texts and error wording; construction and teardown;
-// the calls of the player (Open, Play, Pause, Stop, Close, volume); the
-// session start (local file, playlist, resolver thread, pipeline); the bus
-// messages; the stall watchdog.
+// In this file: status texts and error wording; the session and its link to
+// the pipeline's threads; construction and teardown; the calls of the player
+// (Open, Play, Pause, Stop, Close, volume); the session start (local file,
+// playlist body, pipeline); the bus messages with the live buffering policy;
+// the stall and underrun watchdog.
 
 #include "platform/wmp/PlaybinEngine.h"
 
 #include "platform/wmp/GuiThread.h"
 #include "platform/wmp/MediaLocation.h"
+#include "platform/wmp/PipelineWorker.h"
+#include "platform/wmp/Playlist.h"
 #include "platform/wmp/StreamResolver.h"
+#include "platform/wmp/StreamTap.h"
 
 #include <gst/audio/streamvolume.h>
 #include <gst/gst.h>
@@ -73,8 +77,10 @@ void PreferCurlHttpSource()
 void StartGStreamer()
 {
     std::call_once(gstreamerStarted, [] {
-        // ICY titles carry no charset; Chinese stations mostly send GBK.
+        // Tags that carry no charset (ICY titles GStreamer reads itself, ID3v1,
+        // Vorbis comments that are not UTF-8): Chinese stations mostly send GBK.
         setenv("GST_ICY_TAG_ENCODING", "GB18030", 0);
+        setenv("GST_TAG_ENCODING", "GB18030", 0);
         gst_init(nullptr, nullptr);
         PreferCurlHttpSource();
     });
@@ -192,22 +198,77 @@ GstElement* MakeAudioSink(std::string& problem)
 
 } // namespace
 
+struct CPlaybinEngine::Link
+{
+    explicit Link(CPlaybinEngine* engine, std::uint64_t sessionId) : engine(engine), sessionId(sessionId) {}
+
+    // Cleared when the pipeline is ended (on any thread); read on the GUI
+    // thread, where every posted result runs and where the engine is
+    // destroyed, so that a pointer read there stays good while it is used.
+    std::atomic<CPlaybinEngine*> engine;
+    const std::uint64_t sessionId;
+    std::atomic<std::int64_t> lastProgress{0}; // monotonic microseconds of the last sign of data
+    std::atomic<bool> delivered{false};        // the source has given data
+    std::atomic<int> answer{kAnswerUnknown};   // what the HTTP headers said
+
+    static constexpr int kAnswerUnknown = 0;
+    static constexpr int kAnswerLive = 1;
+    static constexpr int kAnswerFinite = 2;
+};
+
 struct CPlaybinEngine::Session
 {
     std::uint64_t id = 0;
     bool active = true;          // bus messages and results still concern it
     bool network = true;         // not a local file: a pause ends the stream and play reopens it
     bool resumeByReopen = false; // paused by ending the stream
-    bool live = false;           // the pipeline answered NO_PREROLL: no pausing for buffering
+    bool noPreroll = false;      // the pipeline answered NO_PREROLL: no pausing for buffering
     bool prerolled = false;
     bool buffering = false;
+    bool underrun = false; // a live stream ran dry and waits for its queue to fill
     bool wantPlaying = true;
     int percent = -1;
+    int playlistDepth = 0;
     unsigned nominalKbps = 0;
     unsigned measuredKbps = 0;
     std::string uri;
-    std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
+    GstElement* playbin = nullptr; // one reference, handed to the worker at the end
+    GSource* busWatch = nullptr;
+    std::shared_ptr<Link> link;
 };
+
+namespace {
+
+// Percent of the stream's queue at or below which a live stream that has
+// gone quiet counts as run dry, and at which it plays again.
+constexpr int kUnderrunLowPercent = 10;
+constexpr int kUnderrunHighPercent = 100;
+// Milliseconds without data from the source before a nearly empty queue
+// counts as an underrun rather than the steady trickle of a live stream.
+constexpr std::int64_t kUnderrunQuietMilliseconds = 1000;
+// Playlists followed through playlists before giving up.
+constexpr int kMaxPlaylistDepth = 4;
+
+using LinkPointer = std::shared_ptr<CPlaybinEngine::Link>;
+
+LinkPointer* BoxLink(const LinkPointer& link)
+{
+    return new LinkPointer(link);
+}
+
+void FreeBoxedLink(gpointer box, GClosure* = nullptr)
+{
+    delete static_cast<LinkPointer*>(box);
+}
+
+bool IsHttpSource(GstElement* source)
+{
+    GObjectClass* type = G_OBJECT_GET_CLASS(source);
+    return g_object_class_find_property(type, "extra-headers") != nullptr ||
+           g_object_class_find_property(type, "iradio-mode") != nullptr;
+}
+
+} // namespace
 
 // ------------------------------------------------------------ construction
 
@@ -215,35 +276,21 @@ CPlaybinEngine::CPlaybinEngine(IUnknown* owner, EventQueue queue)
     : owner(owner), queue(std::move(queue)), guiThread(std::this_thread::get_id())
 {
     StartGStreamer();
-    playbin = gst_element_factory_make("playbin", nullptr);
-    if (playbin == nullptr)
-        return;
-    gst_object_ref_sink(playbin);
-    g_object_set(playbin, "flags", kPlaybinFlagAudio | kPlaybinFlagSoftVolume, nullptr);
-    gst_stream_volume_set_volume(GST_STREAM_VOLUME(playbin), GST_STREAM_VOLUME_FORMAT_CUBIC, 1.0);
-    g_signal_connect(playbin, "source-setup", G_CALLBACK(OnSourceSetup), this);
-    GstBus* bus = gst_element_get_bus(playbin);
-    busWatch = gst_bus_create_watch(bus);
-    g_source_set_callback(busWatch, reinterpret_cast<GSourceFunc>(reinterpret_cast<void (*)()>(&OnBusMessage)),
-                          this, nullptr);
-    g_source_attach(busWatch, nullptr);
-    gst_object_unref(bus);
+    GstElementFactory* factory = gst_element_factory_find("playbin");
+    usable = factory != nullptr;
+    if (factory != nullptr)
+        gst_object_unref(factory);
+    worker = std::make_unique<CPipelineWorker>();
 }
 
 CPlaybinEngine::~CPlaybinEngine()
 {
-    if (playbin != nullptr) {
-        {
-            std::lock_guard<std::mutex> lock(pipelineMutex);
-            TeardownLocked();
-        }
-        g_signal_handlers_disconnect_by_data(playbin, this);
-        gst_object_unref(playbin);
+    {
+        std::lock_guard<std::mutex> lock(pipelineMutex);
+        TeardownLocked();
     }
-    if (busWatch != nullptr) {
-        g_source_destroy(busWatch);
-        g_source_unref(busWatch);
-    }
+    // Every pipeline handed over is at NULL when the worker has ended.
+    worker.reset();
     if (watchdog != nullptr)
         g_source_destroy(watchdog);
 }
@@ -267,6 +314,7 @@ void CPlaybinEngine::Open(const std::string& newUrl)
     {
         std::lock_guard<std::mutex> lock(stateMutex);
         url = newUrl;
+        ChangeTitleLocked("");
         if (newUrl.empty()) {
             if (!IsIdleState(PlayState()))
                 ChangeLocked(wmppsStopped, kStatusStopped);
@@ -347,6 +395,7 @@ void CPlaybinEngine::Close()
     std::lock_guard<std::mutex> lock(stateMutex);
     url.clear();
     session.reset();
+    ChangeTitleLocked("");
     ChangeOpenStateLocked(wmposUndefined);
     ChangeLocked(wmppsUndefined, "");
 }
@@ -358,8 +407,9 @@ void CPlaybinEngine::SetVolume(int newVolume)
     if (newVolume > 100)
         newVolume = 100;
     volume = newVolume;
-    if (playbin != nullptr)
-        gst_stream_volume_set_volume(GST_STREAM_VOLUME(playbin), GST_STREAM_VOLUME_FORMAT_CUBIC,
+    std::lock_guard<std::mutex> lock(stateMutex);
+    if (session != nullptr && session->playbin != nullptr)
+        gst_stream_volume_set_volume(GST_STREAM_VOLUME(session->playbin), GST_STREAM_VOLUME_FORMAT_CUBIC,
                                      newVolume / 100.0);
 }
 
@@ -381,10 +431,17 @@ std::string CPlaybinEngine::Url() const
     return url;
 }
 
+std::string CPlaybinEngine::Title() const
+{
+    std::lock_guard<std::mutex> lock(stateMutex);
+    return title;
+}
+
 // ----------------------------------------------------------- session start
 
 void CPlaybinEngine::StartSessionLocked()
 {
+    TeardownLocked();
     std::string target;
     {
         std::lock_guard<std::mutex> lock(stateMutex);
@@ -399,12 +456,13 @@ void CPlaybinEngine::StartSessionLocked()
         std::lock_guard<std::mutex> lock(stateMutex);
         session = std::make_unique<Session>();
         session->id = ++sessionCounter;
+        session->link = std::make_shared<Link>(this, session->id);
         ChangeOpenStateLocked(readsPlaylist ? wmposPlaylistOpening : wmposMediaOpening);
         ChangeLocked(wmppsTransitioning, readsPlaylist ? kStatusReadingPlaylist : kStatusConnecting);
+        NoteProgress();
     }
-    NoteProgress();
     EnsureWatchdog();
-    if (playbin == nullptr) {
+    if (!usable) {
         FailLocked("打开失败: 缺少 GStreamer 的 playbin");
         return;
     }
@@ -413,6 +471,10 @@ void CPlaybinEngine::StartSessionLocked()
         FailLocked(location.error);
         break;
     case MediaKind::Stream:
+    case MediaKind::HttpPlaylist:
+    case MediaKind::HttpUnknown:
+        // A server's answer says itself whether it is a playlist: the
+        // connection that plays reads it (one request per opening).
         StartPipelineLocked(location.uri);
         break;
     case MediaKind::LocalPlaylist: {
@@ -423,50 +485,60 @@ void CPlaybinEngine::StartSessionLocked()
             FailLocked(resolution.error);
         break;
     }
-    case MediaKind::HttpPlaylist:
-    case MediaKind::HttpUnknown:
-        StartResolverLocked(location.uri, location.kind == MediaKind::HttpPlaylist);
-        break;
     }
 }
 
-void CPlaybinEngine::StartResolverLocked(const std::string& uri, bool knownPlaylist)
-{
-    std::uint64_t sessionId = 0;
-    std::shared_ptr<std::atomic<bool>> cancel;
-    {
-        std::lock_guard<std::mutex> lock(stateMutex);
-        sessionId = session->id;
-        cancel = session->cancel;
-    }
-    // The worker holds the owner, and with it this engine, until its result
-    // has been handled on the GUI thread.
-    owner->AddRef();
-    std::thread([this, uri, knownPlaylist, sessionId, cancel] {
-        StreamResolution resolution = ResolveStream(uri, knownPlaylist, *cancel);
-        PostToGuiThread(
-            [this, sessionId, resolution = std::move(resolution)] {
-                HandleResolution(sessionId, resolution);
-                owner->Release();
-            });
-    }).detach();
-}
-
-void CPlaybinEngine::HandleResolution(std::uint64_t sessionId, const StreamResolution& resolution)
+void CPlaybinEngine::HandlePlaylistBody(std::uint64_t sessionId, const std::string& body, const std::string& baseUrl)
 {
     std::lock_guard<std::mutex> pipelineLock(pipelineMutex);
+    std::string next;
     {
         std::lock_guard<std::mutex> lock(stateMutex);
         if (!SessionIs(sessionId))
             return;
-        ChangeOpenStateLocked(wmposMediaOpening);
-        if (resolution.ok)
-            ChangeLocked(wmppsTransitioning, kStatusConnecting);
+        for (const std::string& entry : ParsePlaylist(body, baseUrl.empty() ? session->uri : baseUrl)) {
+            const std::string scheme = UrlScheme(entry);
+            if (!scheme.empty() && scheme != "file") {
+                next = entry;
+                break;
+            }
+        }
+        if (!next.empty() && ++session->playlistDepth >= kMaxPlaylistDepth) {
+            next.clear();
+            session->playlistDepth = -1;
+        }
     }
-    if (resolution.ok)
-        StartPipelineLocked(resolution.uri);
-    else
-        FailLocked(resolution.error);
+    const int depth = session->playlistDepth;
+    if (next.empty()) {
+        FailLocked(depth < 0 ? "打开失败: 播放列表一层套一层, 找不到流" : "打开失败: 播放列表里没有可播放的地址");
+        return;
+    }
+    // The playlist's connection is done with; its entry gets one of its own.
+    GstElement* spent = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        spent = session->playbin;
+        session->playbin = nullptr;
+        if (session->busWatch != nullptr) {
+            g_source_destroy(session->busWatch);
+            g_source_unref(session->busWatch);
+            session->busWatch = nullptr;
+        }
+        session->link->engine = nullptr;
+        session->link = std::make_shared<Link>(this, session->id);
+        session->prerolled = false;
+        session->buffering = false;
+        session->percent = -1;
+        ChangeOpenStateLocked(wmposMediaOpening);
+        ChangeLocked(wmppsTransitioning, kStatusConnecting);
+    }
+    if (spent != nullptr)
+        worker->Retire(spent);
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        NoteProgress();
+    }
+    StartPipelineLocked(next);
 }
 
 void CPlaybinEngine::StartPipelineLocked(const std::string& uri)
@@ -477,35 +549,64 @@ void CPlaybinEngine::StartPipelineLocked(const std::string& uri)
         FailLocked(problem);
         return;
     }
-    std::uint64_t sessionId = 0;
+    GstElement* playbin = gst_element_factory_make("playbin", nullptr);
+    if (playbin == nullptr) {
+        gst_object_unref(gst_object_ref_sink(sink));
+        FailLocked("打开失败: 缺少 GStreamer 的 playbin");
+        return;
+    }
+    gst_object_ref_sink(playbin);
+    g_object_set(playbin, "flags", kPlaybinFlagAudio | kPlaybinFlagSoftVolume, "audio-sink", sink, "uri",
+                 uri.c_str(), nullptr);
+    gst_stream_volume_set_volume(GST_STREAM_VOLUME(playbin), GST_STREAM_VOLUME_FORMAT_CUBIC, volume.load() / 100.0);
+
+    LinkPointer link;
     {
         std::lock_guard<std::mutex> lock(stateMutex);
         session->uri = uri;
         session->network = UrlScheme(uri) != "file";
-        sessionId = session->id;
+        session->playbin = playbin;
+        link = session->link;
+        g_signal_connect_data(playbin, "source-setup", G_CALLBACK(OnSourceSetup), BoxLink(link), &FreeBoxedLink,
+                              GConnectFlags(0));
+        GstBus* bus = gst_element_get_bus(playbin);
+        session->busWatch = gst_bus_create_watch(bus);
+        gst_object_unref(bus);
+        g_source_set_callback(session->busWatch,
+                              reinterpret_cast<GSourceFunc>(reinterpret_cast<void (*)()>(&OnBusMessage)),
+                              BoxLink(link), [](gpointer box) { FreeBoxedLink(box); });
+        g_source_attach(session->busWatch, nullptr);
     }
-    sourceDelivered = false;
-    g_object_set(playbin, "audio-sink", sink, "uri", uri.c_str(), nullptr);
-    // Prerolled first, then PLAYING once prerolled and buffered, the way
-    // GStreamer's own player does it.
-    const GstStateChangeReturn result = gst_element_set_state(playbin, GST_STATE_PAUSED);
-    if (result == GST_STATE_CHANGE_FAILURE) {
+    // Prerolled first, then PLAYING once prerolled (and, for a stream that is
+    // not live, buffered), the way GStreamer's own player does it.
+    IUnknown* engineOwner = owner;
+    engineOwner->AddRef();
+    worker->Change(playbin, GST_STATE_PAUSED, [link, engineOwner](int result) {
         // The element that failed has posted its error; let the bus deliver
         // it first, and fail with a plain text only if it said nothing.
-        owner->AddRef();
+        const GuiPriority priority = result == GST_STATE_CHANGE_FAILURE ? GuiPriority::Idle : GuiPriority::Normal;
         PostToGuiThread(
-            [this, sessionId] {
-                HandleStartFailure(sessionId);
-                owner->Release();
+            [link, engineOwner, result] {
+                CPlaybinEngine* engine = link->engine;
+                if (engine != nullptr && result == GST_STATE_CHANGE_FAILURE) {
+                    engine->HandleStartFailure(link->sessionId);
+                } else if (engine != nullptr && result == GST_STATE_CHANGE_NO_PREROLL) {
+                    std::lock_guard<std::mutex> pipelineLock(engine->pipelineMutex);
+                    bool start = false;
+                    {
+                        std::lock_guard<std::mutex> lock(engine->stateMutex);
+                        if (engine->SessionIs(link->sessionId)) {
+                            engine->session->noPreroll = true;
+                            start = engine->session->wantPlaying;
+                        }
+                    }
+                    if (start)
+                        engine->SetPipelineState(GST_STATE_PLAYING);
+                }
+                engineOwner->Release();
             },
-            GuiPriority::Idle);
-    } else if (result == GST_STATE_CHANGE_NO_PREROLL) {
-        {
-            std::lock_guard<std::mutex> lock(stateMutex);
-            session->live = true;
-        }
-        SetPipelineState(GST_STATE_PLAYING);
-    }
+            priority);
+    });
 }
 
 void CPlaybinEngine::HandleStartFailure(std::uint64_t sessionId)
@@ -523,15 +624,25 @@ void CPlaybinEngine::HandleStartFailure(std::uint64_t sessionId)
 
 void CPlaybinEngine::TeardownLocked()
 {
+    GstElement* spent = nullptr;
     {
         std::lock_guard<std::mutex> lock(stateMutex);
-        if (session != nullptr) {
-            session->active = false;
-            session->cancel->store(true);
+        if (session == nullptr)
+            return;
+        session->active = false;
+        session->underrun = false;
+        session->link->engine = nullptr;
+        spent = session->playbin;
+        session->playbin = nullptr;
+        if (session->busWatch != nullptr) {
+            g_source_destroy(session->busWatch);
+            g_source_unref(session->busWatch);
+            session->busWatch = nullptr;
         }
     }
-    if (playbin != nullptr)
-        gst_element_set_state(playbin, GST_STATE_NULL);
+    // The worker ends the pipeline; nobody here waits for its threads.
+    if (spent != nullptr)
+        worker->Retire(spent);
 }
 
 void CPlaybinEngine::FailLocked(const std::string& failure)
@@ -545,8 +656,14 @@ void CPlaybinEngine::FailLocked(const std::string& failure)
 
 void CPlaybinEngine::SetPipelineState(int state)
 {
+    GstElement* playbin = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        if (session != nullptr)
+            playbin = session->playbin;
+    }
     if (playbin != nullptr)
-        gst_element_set_state(playbin, static_cast<GstState>(state));
+        worker->Change(playbin, state);
 }
 
 // ----------------------------------------------------------- state changes
@@ -577,6 +694,14 @@ void CPlaybinEngine::ChangeOpenStateLocked(WMPOpenState state)
     queue(PlayerEvent{PlayerEventKind::OpenStateChange, state});
 }
 
+void CPlaybinEngine::ChangeTitleLocked(const std::string& newTitle)
+{
+    if (title == newTitle)
+        return;
+    title = newTitle;
+    queue(PlayerEvent{PlayerEventKind::MediaChange});
+}
+
 std::string CPlaybinEngine::PlayingStatusLocked() const
 {
     const unsigned kbps = session == nullptr ? 0 : session->nominalKbps != 0 ? session->nominalKbps
@@ -590,47 +715,93 @@ bool CPlaybinEngine::SessionIs(std::uint64_t sessionId) const
     return session != nullptr && session->id == sessionId && session->active;
 }
 
+bool CPlaybinEngine::LiveLocked() const
+{
+    return session != nullptr &&
+           (session->noPreroll || session->link->answer.load() == Link::kAnswerLive);
+}
+
 void CPlaybinEngine::NoteProgress()
 {
-    lastProgress = Now();
+    if (session != nullptr)
+        session->link->lastProgress = Now();
+}
+
+void CPlaybinEngine::CheckUnderrunLocked(std::unique_lock<std::mutex>& lock)
+{
+    if (session == nullptr || !session->active || !LiveLocked() || session->underrun ||
+        PlayState() != wmppsPlaying || session->percent < 0 || session->percent > kUnderrunLowPercent)
+        return;
+    const std::int64_t quietMicroseconds = Now() - session->link->lastProgress.load();
+    if (quietMicroseconds < kUnderrunQuietMilliseconds * 1000)
+        return;
+    session->underrun = true;
+    ChangeLocked(wmppsBuffering, kStatusBufferingPrefix + std::to_string(session->percent) + "%");
+    lock.unlock();
+    SetPipelineState(GST_STATE_PAUSED);
+    lock.lock();
 }
 
 // ------------------------------------------------------------ bus messages
 
-int CPlaybinEngine::OnBusMessage(GstBus*, GstMessage* message, void* self)
+int CPlaybinEngine::OnBusMessage(GstBus*, GstMessage* message, void* box)
 {
-    static_cast<CPlaybinEngine*>(self)->HandleBusMessage(message);
+    const LinkPointer& link = *static_cast<LinkPointer*>(box);
+    CPlaybinEngine* engine = link->engine;
+    if (engine == nullptr)
+        return G_SOURCE_REMOVE;
+    engine->HandleBusMessage(link->sessionId, message);
     return G_SOURCE_CONTINUE;
 }
 
-void CPlaybinEngine::OnSourceSetup(GstElement*, GstElement* source, void* self)
+void CPlaybinEngine::OnSourceSetup(GstElement*, GstElement* source, void* box)
 {
-    // Streaming thread or the caller of set_state: only the atomic progress
-    // stamp is touched from the probe.
-    GstPad* pad = gst_element_get_static_pad(source, "src");
-    if (pad == nullptr)
+    // Streaming thread or the worker: what the source tells is kept in the
+    // link, or posted to the GUI thread.
+    const LinkPointer link = *static_cast<LinkPointer*>(box);
+    StreamTapCallbacks callbacks;
+    callbacks.data = [link] {
+        link->delivered = true;
+        link->lastProgress = Now();
+    };
+    if (!IsHttpSource(source)) {
+        CStreamTap::Attach(source, std::move(callbacks));
         return;
-    gst_pad_add_probe(
-        pad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
-        [](GstPad*, GstPadProbeInfo*, gpointer data) -> GstPadProbeReturn {
-            auto* engine = static_cast<CPlaybinEngine*>(data);
-            engine->sourceDelivered = true;
-            engine->NoteProgress();
-            return GST_PAD_PROBE_OK;
-        },
-        self, nullptr);
-    gst_object_unref(pad);
+    }
+    callbacks.headers = [link](bool live) {
+        link->answer = live ? Link::kAnswerLive : Link::kAnswerFinite;
+    };
+    callbacks.playlist = [link](const std::string& body, const std::string& baseUrl) {
+        PostToGuiThread([link, body, baseUrl] {
+            if (CPlaybinEngine* engine = link->engine)
+                engine->HandlePlaylistBody(link->sessionId, body, baseUrl);
+        });
+    };
+    callbacks.title = [link](const std::string& title) {
+        PostToGuiThread([link, title] {
+            if (CPlaybinEngine* engine = link->engine)
+                engine->HandleTitle(link->sessionId, title);
+        });
+    };
+    CStreamTap::Attach(source, std::move(callbacks));
 }
 
-void CPlaybinEngine::HandleBusMessage(GstMessage* message)
+void CPlaybinEngine::HandleTitle(std::uint64_t sessionId, const std::string& newTitle)
+{
+    std::lock_guard<std::mutex> lock(stateMutex);
+    if (SessionIs(sessionId))
+        ChangeTitleLocked(newTitle);
+}
+
+void CPlaybinEngine::HandleBusMessage(std::uint64_t sessionId, GstMessage* message)
 {
     std::lock_guard<std::mutex> pipelineLock(pipelineMutex);
     std::unique_lock<std::mutex> lock(stateMutex);
-    if (session == nullptr || !session->active)
+    if (!SessionIs(sessionId))
         return;
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_ERROR: {
-        const std::string failure = ErrorStatus(message, session->uri, sourceDelivered.load());
+        const std::string failure = ErrorStatus(message, session->uri, session->link->delivered.load());
         lock.unlock();
         FailLocked(failure);
         break;
@@ -644,13 +815,26 @@ void CPlaybinEngine::HandleBusMessage(GstMessage* message)
         ChangeLocked(wmppsStopped, kStatusStopped);
         break;
     case GST_MESSAGE_BUFFERING: {
-        if (session->live)
-            break;
         gint percent = 0;
         gst_message_parse_buffering(message, &percent);
         if (percent != session->percent)
             NoteProgress();
         session->percent = percent;
+        if (LiveLocked()) {
+            // A live stream is fed at the rate it plays: its queue runs low
+            // and fills again all the time. Only a real underrun is acted on.
+            if (!session->underrun) {
+                CheckUnderrunLocked(lock);
+                break;
+            }
+            ChangeLocked(wmppsBuffering, kStatusBufferingPrefix + std::to_string(percent) + "%");
+            if (percent >= kUnderrunHighPercent && session->wantPlaying) {
+                session->underrun = false;
+                lock.unlock();
+                SetPipelineState(GST_STATE_PLAYING);
+            }
+            break;
+        }
         const bool wasBuffering = session->buffering;
         session->buffering = percent < 100;
         if (session->wantPlaying &&
@@ -666,20 +850,24 @@ void CPlaybinEngine::HandleBusMessage(GstMessage* message)
         break;
     }
     case GST_MESSAGE_ASYNC_DONE: {
+        if (session->prerolled && session->underrun)
+            break; // paused for an underrun: the queue's filling starts it
         session->prerolled = true;
-        const bool start = session->wantPlaying && !session->buffering;
+        // A live stream starts as soon as it can play: waiting for its queue
+        // to fill would wait at the rate the station sends.
+        const bool start = session->wantPlaying && (LiveLocked() || !session->buffering);
         lock.unlock();
         if (start)
             SetPipelineState(GST_STATE_PLAYING);
         break;
     }
     case GST_MESSAGE_STATE_CHANGED: {
-        if (GST_MESSAGE_SRC(message) != GST_OBJECT(playbin))
+        if (GST_MESSAGE_SRC(message) != GST_OBJECT(session->playbin))
             break;
         GstState oldState = GST_STATE_NULL;
         GstState newState = GST_STATE_NULL;
         gst_message_parse_state_changed(message, &oldState, &newState, nullptr);
-        if (newState == GST_STATE_PLAYING && session->wantPlaying) {
+        if (newState == GST_STATE_PLAYING && session->wantPlaying && !session->underrun) {
             ChangeOpenStateLocked(wmposMediaOpen);
             ChangeLocked(wmppsPlaying, PlayingStatusLocked());
         }
@@ -698,6 +886,18 @@ void CPlaybinEngine::HandleBusMessage(GstMessage* message)
             if (shown == 0 || difference * kBitrateHysteresisParts > shown)
                 session->measuredKbps = measured;
         }
+        // Titles of Vorbis comments and ID3 tags; GStreamer has made them
+        // UTF-8 (GST_TAG_ENCODING names the fall-back).
+        gchar* tagTitle = nullptr;
+        if (gst_tag_list_get_string(tags, GST_TAG_TITLE, &tagTitle) && tagTitle != nullptr) {
+            std::string text = TitleToUtf8(tagTitle);
+            gchar* artist = nullptr;
+            if (gst_tag_list_get_string(tags, GST_TAG_ARTIST, &artist) && artist != nullptr && *artist != 0)
+                text = TitleToUtf8(artist) + " - " + text;
+            g_free(artist);
+            ChangeTitleLocked(text);
+        }
+        g_free(tagTitle);
         gst_tag_list_unref(tags);
         if (PlayState() == wmppsPlaying)
             ChangeLocked(wmppsPlaying, PlayingStatusLocked());
@@ -746,10 +946,11 @@ void CPlaybinEngine::HandleWatchdogTick()
         watchdog = nullptr; // removed by the tick's return; the next session makes a new one
         return;
     }
+    CheckUnderrunLocked(lock);
     const WMPPlayState state = PlayState();
     if (state != wmppsTransitioning && state != wmppsBuffering)
         return;
-    const std::int64_t quietMicroseconds = Now() - lastProgress.load();
+    const std::int64_t quietMicroseconds = Now() - session->link->lastProgress.load();
     if (quietMicroseconds < stallMilliseconds.load() * 1000)
         return;
     lock.unlock();

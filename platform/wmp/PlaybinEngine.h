@@ -5,16 +5,27 @@
 // behind plain C++ calls. CWmpPlayer puts the COM face on it.
 //
 // Threads: the engine belongs to the thread that created it (the GUI thread);
-// its bus watch, watchdog and playlist results run there, from the default
-// GLib main context. Stop, PlayState, OpenState, Status and Url may be called
-// from any thread. Every change is reported through the EventQueue callback
-// at the moment it happens (from whichever thread made it, with the state
-// lock held: the callback must only queue).
+// its bus watches, watchdog, titles and playlist bodies run there, from the
+// default GLib main context. Stop, PlayState, OpenState, Status, Title and
+// Url may be called from any thread. Every change is reported through the
+// EventQueue callback at the moment it happens (from whichever thread made
+// it, with the state lock held: the callback must only queue).
 //
-// Locks: `pipelineMutex` orders every change of the pipeline's state (a stop
-// from the station-switch thread against the GUI thread's work), and is
-// always taken before `stateMutex`, which guards the fields. GStreamer's
-// streaming threads take neither: set_state(NULL) waits for them.
+// No call waits for GStreamer: every opening makes a playbin of its own, and
+// its state changes (the start, PLAYING, and NULL at its end, which may wait
+// for a streaming thread stuck in the network) are carried out by a worker
+// thread. Only the engine's own bookkeeping is done by the caller.
+//
+// Locks: `pipelineMutex` orders the sessions' starts and ends (a stop from
+// the station-switch thread against the GUI thread's work), and is always
+// taken before `stateMutex`, which guards the fields. GStreamer's streaming
+// threads take neither.
+//
+// Live streams: an HTTP answer without a length (a station) is live. Once it
+// plays it keeps playing while data arrives; buffering messages are not
+// acted on then. Only a real underrun (the queue nearly empty and the source
+// quiet) pauses it and shows the buffering percentage, until the queue is
+// full again.
 
 #include "platform/wmp/PlayerEvent.h"
 #include "platform/wmp/Wmp.h"
@@ -32,7 +43,7 @@ using GstElement = struct _GstElement;
 using GstMessage = struct _GstMessage;
 using GstBus = struct _GstBus;
 using GSource = struct _GSource;
-struct StreamResolution;
+class CPipelineWorker;
 
 class CPlaybinEngine
 {
@@ -47,7 +58,7 @@ public:
     CPlaybinEngine& operator=(const CPlaybinEngine&) = delete;
 
     // False when GStreamer has no playbin: the player cannot be made.
-    bool Usable() const { return playbin != nullptr; }
+    bool Usable() const { return usable; }
 
     // GUI thread. Open starts the URL at once (an empty one closes the media).
     void Open(const std::string& url);
@@ -63,6 +74,9 @@ public:
     WMPOpenState OpenState() const;
     std::string Status() const;
     std::string Url() const;
+    // The current stream's title (ICY StreamTitle, Vorbis comment or ID3
+    // tag), UTF-8; "" when it sent none.
+    std::string Title() const;
 
     // Time without any data, while Transitioning or Buffering, after which
     // the stream counts as failed. Tests shorten it; it applies from the
@@ -70,22 +84,26 @@ public:
     static void SetStallTimeout(std::chrono::milliseconds timeout);
     static std::chrono::milliseconds StallTimeout();
 
+    // What an opening's playbin and its source share with the engine; it
+    // outlives both, and the engine can go before them.
+    struct Link;
+
 private:
     struct Session;
 
-    static int OnBusMessage(GstBus* bus, GstMessage* message, void* self);
+    static int OnBusMessage(GstBus* bus, GstMessage* message, void* link);
     static int OnWatchdogTick(void* self);
-    static void OnSourceSetup(GstElement* playbin, GstElement* source, void* self);
+    static void OnSourceSetup(GstElement* playbin, GstElement* source, void* link);
 
-    void HandleBusMessage(GstMessage* message);
+    void HandleBusMessage(std::uint64_t sessionId, GstMessage* message);
     void HandleWatchdogTick();
-    void HandleResolution(std::uint64_t sessionId, const StreamResolution& resolution);
+    void HandlePlaylistBody(std::uint64_t sessionId, const std::string& body, const std::string& baseUrl);
+    void HandleTitle(std::uint64_t sessionId, const std::string& title);
     void HandleStartFailure(std::uint64_t sessionId);
 
     // Callers hold pipelineMutex.
     void StartSessionLocked();
     void StartPipelineLocked(const std::string& uri);
-    void StartResolverLocked(const std::string& uri, bool knownPlaylist);
     void TeardownLocked();
     void FailLocked(const std::string& status);
     void SetPipelineState(int state);
@@ -93,8 +111,12 @@ private:
     // Callers hold stateMutex.
     void ChangeLocked(WMPPlayState state, const std::string& status);
     void ChangeOpenStateLocked(WMPOpenState state);
+    void ChangeTitleLocked(const std::string& title);
     std::string PlayingStatusLocked() const;
     bool SessionIs(std::uint64_t sessionId) const;
+    bool LiveLocked() const;
+    // A live stream that plays has run dry: pause it and show the percentage.
+    void CheckUnderrunLocked(std::unique_lock<std::mutex>& lock);
 
     void EnsureWatchdog();
     void NoteProgress();
@@ -102,9 +124,9 @@ private:
     IUnknown* owner;
     EventQueue queue;
     std::thread::id guiThread;
+    bool usable = false;
 
-    GstElement* playbin = nullptr;
-    GSource* busWatch = nullptr;
+    std::unique_ptr<CPipelineWorker> worker;
     GSource* watchdog = nullptr; // GUI thread only
 
     std::mutex pipelineMutex;
@@ -114,8 +136,7 @@ private:
     std::string status;
     std::string url;
     std::unique_ptr<Session> session;
+    std::string title;
     std::uint64_t sessionCounter = 0;
-    std::atomic<std::int64_t> lastProgress{0}; // monotonic microseconds of the last sign of data
-    std::atomic<bool> sourceDelivered{false};  // the session's source has given data
     std::atomic<int> volume{100};
 };

@@ -13,6 +13,7 @@ enum class PlayerEventKind
     Buffering,   // value: VARIANT_TRUE when buffering starts, VARIANT_FALSE when it ends
     Error,
     EndOfStream, // value: 0
+    MediaChange, // the current media's title changed
 };
 
 struct PlayerEvent

@@ -44,36 +44,6 @@ std::string Lower(std::string text)
     return text;
 }
 
-// "audio/x-scpls; charset=..." -> "audio/x-scpls"
-std::string MediaType(const char* contentType)
-{
-    if (contentType == nullptr)
-        return "";
-    std::string type = Lower(contentType);
-    const std::size_t semicolon = type.find(';');
-    if (semicolon != std::string::npos)
-        type.erase(semicolon);
-    while (!type.empty() && (type.back() == ' ' || type.back() == '\t'))
-        type.pop_back();
-    return type;
-}
-
-bool IsPlaylistType(const std::string& type)
-{
-    return type == "audio/x-scpls" || type == "audio/scpls" || type == "application/pls+xml" ||
-           type == "audio/x-mpegurl" || type == "audio/mpegurl" || type == "application/x-mpegurl" ||
-           type == "application/vnd.apple.mpegurl" || type == "text/uri-list";
-}
-
-// Types whose body is the stream itself, whatever the URL's extension said.
-bool IsStreamType(const std::string& type)
-{
-    if (IsPlaylistType(type))
-        return false;
-    return type.compare(0, 6, "audio/") == 0 || type.compare(0, 6, "video/") == 0 || type == "application/ogg" ||
-           type == "application/x-ogg" || type == "application/aacp";
-}
-
 size_t OnBody(char* data, size_t size, size_t count, void* user)
 {
     auto& fetch = *static_cast<Fetch*>(user);
@@ -82,7 +52,7 @@ size_t OnBody(char* data, size_t size, size_t count, void* user)
         fetch.firstWrite = false;
         const char* contentType = nullptr;
         curl_easy_getinfo(fetch.curl, CURLINFO_CONTENT_TYPE, &contentType);
-        if (IsStreamType(MediaType(contentType))) {
+        if (IsStreamMediaType(MediaTypeOf(contentType != nullptr ? contentType : ""))) {
             fetch.stream = true;
             return 0; // ends the transfer: playbin opens the stream itself
         }
@@ -162,6 +132,33 @@ StreamResolution Success(std::string uri)
 
 } // namespace
 
+// "audio/x-scpls; charset=..." -> "audio/x-scpls"
+std::string MediaTypeOf(const std::string& contentType)
+{
+    std::string type = Lower(contentType);
+    const std::size_t semicolon = type.find(';');
+    if (semicolon != std::string::npos)
+        type.erase(semicolon);
+    while (!type.empty() && (type.back() == ' ' || type.back() == '\t'))
+        type.pop_back();
+    return type;
+}
+
+bool IsPlaylistMediaType(const std::string& type)
+{
+    return type == "audio/x-scpls" || type == "audio/scpls" || type == "application/pls+xml" ||
+           type == "audio/x-mpegurl" || type == "audio/mpegurl" || type == "application/x-mpegurl" ||
+           type == "application/vnd.apple.mpegurl" || type == "text/uri-list";
+}
+
+bool IsStreamMediaType(const std::string& type)
+{
+    if (IsPlaylistMediaType(type))
+        return false;
+    return type.compare(0, 6, "audio/") == 0 || type.compare(0, 6, "video/") == 0 || type == "application/ogg" ||
+           type == "application/x-ogg" || type == "application/aacp";
+}
+
 std::string HttpFailureText(long code)
 {
     std::string text = "打开失败: 服务器回答 " + std::to_string(code);
@@ -209,7 +206,7 @@ StreamResolution ResolveStream(const std::string& url, bool knownPlaylist, const
         const std::string base = effective != nullptr ? effective : current;
         const char* contentType = nullptr;
         curl_easy_getinfo(fetch.curl, CURLINFO_CONTENT_TYPE, &contentType);
-        const std::string type = MediaType(contentType);
+        const std::string type = MediaTypeOf(contentType != nullptr ? contentType : "");
         curl_easy_cleanup(fetch.curl);
 
         if (cancel.load())
@@ -234,7 +231,7 @@ StreamResolution ResolveStream(const std::string& url, bool knownPlaylist, const
             }
         }
         if (next.empty()) {
-            if (playlistExpected || IsPlaylistType(type) || !entries.empty())
+            if (playlistExpected || IsPlaylistMediaType(type) || !entries.empty())
                 return Failure("打开失败: 播放列表里没有可播放的地址");
             return Success(current); // not a playlist after all: let playbin try it
         }

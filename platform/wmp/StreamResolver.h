@@ -24,6 +24,13 @@ struct StreamResolution
 // `knownPlaylist`: the URL's extension said .pls or .m3u, so an answer that
 // holds no entry is an error rather than a stream to try.
 StreamResolution ResolveStream(const std::string& url, bool knownPlaylist, const std::atomic<bool>& cancel);
+// "audio/x-scpls; charset=..." -> "audio/x-scpls", in lower case.
+std::string MediaTypeOf(const std::string& contentType);
+// Types of playlists the player reads itself (not HLS's own types' bodies,
+// which playbin plays: the body tells those apart).
+bool IsPlaylistMediaType(const std::string& type);
+// Types whose body is the stream itself, whatever the URL's extension said.
+bool IsStreamMediaType(const std::string& type);
 // The status text of an HTTP answer of 400 or more.
 std::string HttpFailureText(long code);
 // A .pls or .m3u file on this machine (relative entries are taken from its folder).

@@ -19,6 +19,11 @@
 // before the first '%'; while playing "播放: 128Kbps" — the bit rate in kbit/s
 // as digits two characters after the first ':' (no digits until the stream
 // told it); after an error, what failed.
+//
+// Stream titles: currentMedia is the media item of what plays; its name, and
+// its "Title" item, is the stream's current title (ICY StreamTitle, Vorbis
+// comment or ID3 tag, as UTF-8; empty when the stream sent none). A change of
+// title raises MediaChange.
 
 #include "platform/com/Com.h"
 
@@ -51,6 +56,7 @@ extern const IID IID_IWMPPlayer;               // {6BF52A4F-394A-11D3-B153-00C04
 extern const IID IID_IWMPCore;                 // {D84CCA99-CCE2-11D2-9ECC-0000F8085981}
 extern const IID IID_IWMPControls;             // {74C09E02-F828-11D2-A74B-00A0C905F36E}
 extern const IID IID_IWMPSettings;             // {9104D1AB-80C9-4FED-ABF0-2E6417A6DF14}
+extern const IID IID_IWMPMedia;                // {94D55E95-3FAC-11D3-B155-00C04F79FAA6}
 extern const IID IID_IWMPEvents;               // {19A6627B-DA9E-47C1-BB23-00B5E668236A}
 extern const IID DIID__WMPOCXEvents;           // {6BF52A51-394A-11D3-B153-00C04F79FAA6}
 
@@ -61,6 +67,7 @@ constexpr DISPID DISPID_WMPCOREEVENT_PLAYSTATECHANGE = 5101;
 constexpr DISPID DISPID_WMPCOREEVENT_ENDOFSTREAM = 5201;
 constexpr DISPID DISPID_WMPCOREEVENT_BUFFERING = 5402;
 constexpr DISPID DISPID_WMPCOREEVENT_ERROR = 5501;
+constexpr DISPID DISPID_WMPCOREEVENT_MEDIACHANGE = 5802;
 
 struct IWMPControls : IDispatch
 {
@@ -76,6 +83,15 @@ struct IWMPSettings : IDispatch
     virtual HRESULT put_volume(COM_LONG volume) = 0;
 };
 
+// A media item: what the player holds, with its attributes by name.
+struct IWMPMedia : IDispatch
+{
+    virtual HRESULT get_sourceURL(BSTR* url) = 0;
+    virtual HRESULT get_name(BSTR* name) = 0;
+    // "Title" (the stream's title) and "SourceURL"; other names give "".
+    virtual HRESULT getItemInfo(BSTR item, BSTR* value) = 0;
+};
+
 struct IWMPPlayer : IDispatch
 {
     virtual HRESULT close() = 0;
@@ -87,6 +103,8 @@ struct IWMPPlayer : IDispatch
     virtual HRESULT get_controls(IWMPControls** controls) = 0;
     virtual HRESULT get_settings(IWMPSettings** settings) = 0;
     virtual HRESULT get_status(BSTR* status) = 0;
+    // A snapshot of the current media item; the caller releases it.
+    virtual HRESULT get_currentMedia(IWMPMedia** media) = 0;
 };
 
 // The event interface a sink implements, in its published order (also

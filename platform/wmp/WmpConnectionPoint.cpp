@@ -161,6 +161,9 @@ void CWmpConnectionPoint::RaiseOnEvents(IWMPEvents& sink, const PlayerEvent& eve
     case PlayerEventKind::EndOfStream:
         sink.EndOfStream(event.value);
         break;
+    case PlayerEventKind::MediaChange:
+        sink.MediaChange(nullptr); // the sink reads currentMedia
+        break;
     }
 }
 
@@ -197,6 +200,10 @@ void CWmpConnectionPoint::RaiseOnDispatch(IDispatch& sink, const PlayerEvent& ev
         member = DISPID_WMPCOREEVENT_ENDOFSTREAM;
         argument.vt = VT_I4;
         argument.lVal = event.value;
+        break;
+    case PlayerEventKind::MediaChange:
+        member = DISPID_WMPCOREEVENT_MEDIACHANGE;
+        argument.vt = VT_EMPTY; // media items are not carried by our variants
         break;
     }
     DISPPARAMS parameters{hasArgument ? &argument : nullptr, nullptr, hasArgument ? 1u : 0u, 0u};

@@ -2,7 +2,9 @@
 
 #include "platform/wmp/GuiThread.h"
 
+#include <atomic>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -13,6 +15,65 @@ HRESULT GiveString(const std::string& text, BSTR* result)
     *result = Utf8ToBstr(text.c_str());
     return *result != nullptr ? S_OK : E_OUTOFMEMORY;
 }
+
+// The current media item: a snapshot of the URL and the title, taken when it
+// is asked for.
+class CWmpMedia final : public IWMPMedia
+{
+public:
+    CWmpMedia(std::string url, std::string title) : url(std::move(url)), title(std::move(title)) {}
+
+    HRESULT QueryInterface(REFIID iid, void** object) override
+    {
+        if (object == nullptr)
+            return E_POINTER;
+        if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IDispatch) || IsEqualGUID(iid, IID_IWMPMedia)) {
+            *object = static_cast<IWMPMedia*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return ++references; }
+    ULONG Release() override
+    {
+        const ULONG left = --references;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+    HRESULT GetTypeInfoCount(unsigned int* count) override
+    {
+        if (count == nullptr)
+            return E_POINTER;
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT GetTypeInfo(unsigned int, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT GetIDsOfNames(REFIID, OLECHAR**, unsigned int, LCID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT Invoke(DISPID, REFIID, LCID, std::uint16_t, DISPPARAMS*, VARIANT*, EXCEPINFO*, unsigned int*) override
+    {
+        return E_NOTIMPL;
+    }
+
+    HRESULT get_sourceURL(BSTR* result) override { return GiveString(url, result); }
+    HRESULT get_name(BSTR* result) override { return GiveString(title, result); }
+    HRESULT getItemInfo(BSTR item, BSTR* result) override
+    {
+        const std::string name = BstrToUtf8(item);
+        if (name == "Title")
+            return GiveString(title, result);
+        if (name == "SourceURL")
+            return GiveString(url, result);
+        return GiveString("", result);
+    }
+
+private:
+    std::atomic<ULONG> references{1};
+    const std::string url;
+    const std::string title;
+};
 
 } // namespace
 
@@ -166,6 +227,14 @@ HRESULT CWmpPlayer::get_settings(IWMPSettings** result)
 HRESULT CWmpPlayer::get_status(BSTR* status)
 {
     return GiveString(engine->Status(), status);
+}
+
+HRESULT CWmpPlayer::get_currentMedia(IWMPMedia** media)
+{
+    if (media == nullptr)
+        return E_POINTER;
+    *media = new (std::nothrow) CWmpMedia(engine->Url(), engine->Title());
+    return *media != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
 // ------------------------------------------------ IConnectionPointContainer

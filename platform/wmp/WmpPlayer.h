@@ -42,6 +42,7 @@ public:
     HRESULT get_controls(IWMPControls** controls) override;
     HRESULT get_settings(IWMPSettings** settings) override;
     HRESULT get_status(BSTR* status) override;
+    HRESULT get_currentMedia(IWMPMedia** media) override;
 
     HRESULT FindConnectionPoint(REFIID iid, IConnectionPoint** point) override;
 
