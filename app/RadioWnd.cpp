@@ -82,6 +82,8 @@ LRESULT CRadioWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             RefreshStatusLine();
         else if (wParam == kAdTimer)
             ShowNextAd();
+        else if (wParam == kRestartTimer)
+            PlayCurrentStation();
         handled = false;
         break;
     case WM_TRAYICON:
@@ -98,6 +100,9 @@ LRESULT CRadioWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_PLAYER_STATUS:
         result = HandlePlayerStatus();
+        break;
+    case WM_PLAYER_MEDIA:
+        result = HandleMediaChange();
         break;
     default:
         // The frame rows all windows share, or default processing.
@@ -124,6 +129,7 @@ void CRadioWnd::InitialiseWindow()
 {
     HINSTANCE instance = CPaintManagerUI::GetInstance();
     fmName = FindAs<CLabelUI>(paintManager, "fmName", "Label");
+    fmTitle = FindAs<CLabelUI>(paintManager, "fmTitle", "Label");
 
     if (HRSRC resource = ::FindResource(instance, MAKEINTRESOURCE(kFontResourceId), kFontResourceType)) {
         HGLOBAL loaded = ::LoadResource(instance, resource);
@@ -204,6 +210,7 @@ void CRadioWnd::InitialiseWindow()
     switchEvent = ::CreateEvent(FALSE, FALSE);
 
     updateThread = ::CreateThread(&CRadioWnd::UpdateProc, &UpdateParams);
+    switchTarget = hWnd;
     switchThread = ::CreateThread(&CRadioWnd::StationSwitchProc, this);
 }
 

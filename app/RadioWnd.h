@@ -13,7 +13,8 @@
 //   update/AdButton.cpp         LoadAdList, ShowNextAd, OpenAdLink
 //   player/Playback.cpp         CreatePlayer, ChooseStation, StationSwitchProc,
 //                               PlayCurrentStation, ResumePlayback, StopPlayback,
-//                               ApplyVolume, AutoRestart
+//                               ApplyVolume, AutoRestart, CancelRestart,
+//                               HandleMediaChange
 //   player/PlayerStatus.cpp     ConnectPlayerEvents, HandlePlayerStatus,
 //                               RefreshStatusLine
 //   appearance/Settings.cpp     LoadSettings, SaveSkinChoice, SetBackground
@@ -42,10 +43,12 @@ constexpr UINT WM_ADS_REPLACED = WM_USER + 55;        // 1079, update worker ins
 constexpr UINT WM_CATALOGUE_REPLACED = WM_USER + 60;  // 1084, update worker installed a catalogue
 constexpr UINT WM_PLAY_REQUEST = WM_USER + 65;        // 1089, station-switch thread; automatic restart
 constexpr UINT WM_PLAYER_STATUS = WM_USER + 70;       // 1094, player event sink
+constexpr UINT WM_PLAYER_MEDIA = WM_USER + 75;        // 1099, player event sink: the stream's title changed
 
 // Timers of the main window.
 constexpr UINT_PTR kStatusTimer = 500;                // status line refresh
 constexpr UINT_PTR kAdTimer = 505;                    // advertisement rotation
+constexpr UINT_PTR kRestartTimer = 510;               // a pending automatic reopening
 constexpr UINT kAdRotationMilliseconds = 15000;       // milliseconds between two advertisements
 
 // Id of the notification-area icon and of the small window icon resource.
@@ -106,6 +109,10 @@ public:
     void StopPlayback();
     void ApplyVolume(CControlUI* sender);
     void AutoRestart();
+    // Drops an automatic reopening that waits on its timer.
+    void CancelRestart();
+    // WM_PLAYER_MEDIA: the stream's title into "fmTitle".
+    LRESULT HandleMediaChange();
     void ConnectPlayerEvents();
     LRESULT HandlePlayerStatus();
     void RefreshStatusLine();
@@ -133,6 +140,7 @@ public:
     CButtonUI* nextButton = nullptr;
     CButtonUI* adButton = nullptr;
     CLabelUI* fmName = nullptr;
+    CLabelUI* fmTitle = nullptr; // the stream's title, under the station name
     CLabelUI* statusLabel = nullptr;
     CProgressUI* volumeSlider = nullptr;
     CContainerUI* radiosPanel = nullptr;
@@ -148,6 +156,9 @@ public:
     std::atomic<std::int32_t> catalogueVersion{0};
     HANDLE updateThread = nullptr;
     HANDLE switchThread = nullptr;
+    // The window the station-switch thread posts to: copied before it starts,
+    // since the window's own handle is cleared on destruction.
+    HWND switchTarget = nullptr;
     std::int32_t adIndex = 0;
     CStdPtrArray regionList;
     CStdPtrArray styleList;

@@ -1,15 +1,25 @@
 // Playback: the player object, choosing a station, the station-switch thread
 // that stops the old stream before the new one opens, the "play" and "pause"
-// buttons, the volume slider and the automatic restart.
+// buttons, the volume slider, the automatic restart (on a timer that waits
+// longer each time) and the stream title under the station name.
 
 #include "app/RadioWnd.h"
 #include "platform/com/Com.h"
 #include "platform/wmp/Wmp.h"
 
+#include <string>
+
 namespace {
 
 // Automatic reopenings allowed after one station choice.
 constexpr int kMaxAutomaticRestarts = 3;
+// Milliseconds before the first automatic reopening; each later one waits
+// twice as long as the one before (1 s, 2 s, 4 s), so that a server that is
+// back within a few seconds is reached.
+constexpr UINT kFirstRestartDelayMilliseconds = 1000;
+// Milliseconds the station-switch thread waits before it asks a player that
+// has not let go of the old stream once more.
+constexpr DWORD kStopRetryMilliseconds = 10;
 
 bool IsPlayingOrBuffering(IWMPPlayer* player)
 {
@@ -42,8 +52,15 @@ void CRadioWnd::ChooseStation(CControlUI* option)
     if (fmName != nullptr)
         fmName->SetText(currentStationName);
     stoppedByUser = false;
+    CancelRestart();
     ::SetEvent(switchEvent);
     restartCount = 0;
+}
+
+void CRadioWnd::CancelRestart()
+{
+    ::KillTimer(hWnd, kRestartTimer);
+    restartQueued = false;
 }
 
 DWORD CRadioWnd::StationSwitchProc(void* parameter)
@@ -51,18 +68,25 @@ DWORD CRadioWnd::StationSwitchProc(void* parameter)
     auto* window = static_cast<CRadioWnd*>(parameter);
     if (window == nullptr || window->player == nullptr)
         return 0;
+    // The window's own handle is cleared on the GUI thread when the window
+    // is destroyed; the thread posts to the copy made before it started.
+    const HWND target = window->switchTarget;
     IWMPControls* controls = nullptr;
     window->player->get_controls(&controls);
 
     while (::WaitForSingleObject(window->switchEvent, INFINITE) == WAIT_OBJECT_0) {
-        // The old stream must be gone before the new URL is put.
+        // The old stream must be gone before the new URL is put. A player
+        // that lets go later is asked again after a short wait, not in a loop
+        // that holds a core; the wait ends at once when the thread is stopped.
         while (IsPlayingOrBuffering(window->player) && !::IsStopRequested()) {
             if (controls != nullptr)
                 controls->stop();
+            if (IsPlayingOrBuffering(window->player))
+                ::Sleep(kStopRetryMilliseconds);
         }
         if (::IsStopRequested())
             break;
-        ::PostMessage(window->GetHWND(), WM_PLAY_REQUEST, 0, 0);
+        ::PostMessage(target, WM_PLAY_REQUEST, 0, 0);
     }
     if (controls != nullptr)
         controls->Release();
@@ -73,7 +97,7 @@ LRESULT CRadioWnd::PlayCurrentStation()
 {
     // Whichever request this is, none is waiting any more: the next stop may
     // ask for a restart of its own.
-    restartQueued = false;
+    CancelRestart();
     if (player == nullptr || radiosPanel == nullptr)
         return 0;
     // An automatic restart queued before the user pressed "pause" must not
@@ -92,11 +116,19 @@ LRESULT CRadioWnd::PlayCurrentStation()
 
 void CRadioWnd::ResumePlayback()
 {
+    CancelRestart();
     BSTR url = nullptr;
     const bool holdsUrl = player != nullptr && SUCCEEDED(player->get_URL(&url)) && SysStringLen(url) > 0;
+    const std::string held = holdsUrl ? BstrToUtf8(url) : std::string();
     SysFreeString(url);
     if (holdsUrl && playerControls != nullptr) {
         stoppedByUser = false;
+        // A station chosen while "pause" ended the switch to it was never
+        // put: the choice is what "play" plays, not the stream held before.
+        if (!currentStationUrl.IsEmpty() && held != currentStationUrl.GetData()) {
+            PlayCurrentStation();
+            return;
+        }
         playerControls->play();
         return;
     }
@@ -112,6 +144,7 @@ void CRadioWnd::StopPlayback()
     if (playerControls == nullptr)
         return;
     stoppedByUser = true;
+    CancelRestart();
     playerControls->pause();
     playerControls->stop();
 }
@@ -135,7 +168,27 @@ void CRadioWnd::AutoRestart()
     // all of them and spends one restart, not one per status change.
     if (restartQueued)
         return;
-    if (restartCount < kMaxAutomaticRestarts && ::PostMessage(hWnd, WM_PLAY_REQUEST, 0, 0))
+    if (restartCount < kMaxAutomaticRestarts &&
+        ::SetTimer(hWnd, kRestartTimer, kFirstRestartDelayMilliseconds << restartCount, nullptr) != 0)
         restartQueued = true;
     ++restartCount;
+}
+
+LRESULT CRadioWnd::HandleMediaChange()
+{
+    if (fmTitle == nullptr || player == nullptr)
+        return 0;
+    IWMPMedia* media = nullptr;
+    std::string title;
+    if (SUCCEEDED(player->get_currentMedia(&media)) && media != nullptr) {
+        BSTR item = Utf8ToBstr("Title");
+        BSTR value = nullptr;
+        if (SUCCEEDED(media->getItemInfo(item, &value)))
+            title = BstrToUtf8(value);
+        SysFreeString(value);
+        SysFreeString(item);
+        media->Release();
+    }
+    fmTitle->SetText(title.c_str());
+    return 0;
 }

@@ -94,6 +94,12 @@ void CWMPEventDispatch::StatusChange()
         ::PostMessage(notifyWindow, WM_PLAYER_STATUS, 0, 0);
 }
 
+void CWMPEventDispatch::MediaChange(IDispatch*)
+{
+    if (::IsWindow(notifyWindow))
+        ::PostMessage(notifyWindow, WM_PLAYER_MEDIA, 0, 0);
+}
+
 HRESULT CWMPEventDispatch::Invoke(DISPID member, REFIID, LCID, std::uint16_t, DISPPARAMS* parameters, VARIANT*,
                                   EXCEPINFO*, unsigned int*)
 {

@@ -1,9 +1,11 @@
 #pragma once
 
-// The player's event sink. Of all the player's events it acts on one: a change
+// The player's event sink. Of all the player's events it acts on two: a change
 // of status, which it turns into WM_PLAYER_STATUS posted to the main window,
-// where the status line and the buttons are brought up to date. It is reached
-// through the event interface, or through the dispatch interface by DISPID.
+// where the status line and the buttons are brought up to date, and a change
+// of the current media (the stream's title), which it turns into
+// WM_PLAYER_MEDIA. It is reached through the event interface, or through the
+// dispatch interface by DISPID.
 
 #include "platform/win/Win.h"
 #include "platform/wmp/WmpEventsBase.h"
@@ -32,8 +34,10 @@ public:
     HRESULT Invoke(DISPID member, REFIID iid, LCID locale, std::uint16_t flags, DISPPARAMS* parameters,
                    VARIANT* result, EXCEPINFO* exception, unsigned int* argumentError) override;
 
-    // IWMPEvents: only the change of status is acted on.
+    // IWMPEvents: the change of status, and the change of the current
+    // media (its title), are acted on.
     void StatusChange() override;
+    void MediaChange(IDispatch* item) override;
 
 private:
     // Atomic although the player raises its events on the GUI thread: a

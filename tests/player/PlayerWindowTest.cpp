@@ -95,7 +95,8 @@ protected:
     // Pumps until the player was given `count` URLs in all.
     bool WaitForUrls(std::size_t count)
     {
-        return PumpUntil([&] { return Player().Urls().size() >= count; }, kStepTimeout);
+        // Reopenings wait up to 4 s on their timer.
+        return PumpUntil([&] { return Player().Urls().size() >= count; }, kStepTimeout + 2s);
     }
 
     // Double-clicks a station and waits until its URL reached the player.
@@ -305,7 +306,7 @@ TEST_F(PlayerWindow, StatesOutsideTheTableStopTheTimerAndKeepTheLine)
     EXPECT_EQ(Player().Urls().size(), 0u) << "none of them asks for a restart";
 }
 
-TEST_F(PlayerWindow, AtMostThreeAutomaticRestartsPerStationChoice)
+TEST_F(PlayerWindow, AtMostThreeAutomaticRestartsPerStationChoiceEachWaitingLonger)
 {
     StartOnStationPage(2);
     const std::vector<COptionUI*> stations = Stations();
@@ -313,25 +314,44 @@ TEST_F(PlayerWindow, AtMostThreeAutomaticRestartsPerStationChoice)
     Choose(stations[0]);
     Raise(wmppsPlaying, "播放: 128Kbps");
 
-    // The stream fails five times in a row, each time handled on its own.
-    for (int failure = 0; failure < 5; ++failure) {
+    // Each failure is reopened once, after a wait longer than the one
+    // before; a second status change of the same failure spends nothing.
+    std::vector<long long> waits;
+    for (int failure = 0; failure < 3; ++failure) {
+        const std::size_t before = Player().Urls().size();
+        const Clock::time_point failed = Clock::now();
         Raise(failure % 2 == 0 ? wmppsStopped : wmppsReady);
-        PumpFor(100ms);
+        Raise(wmppsStopped);
+        ASSERT_TRUE(PumpUntil([&] { return Player().Urls().size() > before; }, kStepTimeout + 2s)) << failure;
+        waits.push_back(MillisecondsBetween(failed, Clock::now()));
+        EXPECT_EQ(Player().Urls().size(), before + 1) << failure;
     }
-    EXPECT_EQ(Player().Urls().size(), 1u + 3u);
+    EXPECT_LT(waits[0], waits[1]);
+    EXPECT_LT(waits[1], waits[2]);
+    Raise(wmppsReady);
     PumpFor(kQuietSpell);
     EXPECT_EQ(Player().Urls().size(), 1u + 3u) << "the player stays stopped";
 
-    // A new choice gives three more.
+    // A new choice gives three more, and a pending reopening of the old
+    // station is dropped by it.
     Choose(stations[1]);
-    for (int failure = 0; failure < 4; ++failure) {
-        Raise(wmppsReady);
-        PumpFor(100ms);
-    }
+    Raise(wmppsStopped);
+    Choose(stations[0]);
+    PumpFor(kQuietSpell);
     const std::vector<std::string> urls = Player().Urls();
-    ASSERT_EQ(urls.size(), 4u + 1u + 3u);
-    for (std::size_t i = 4; i < urls.size(); ++i)
-        EXPECT_EQ(urls[i], stations[1]->GetUserData().GetData()) << i;
+    ASSERT_EQ(urls.size(), 4u + 2u) << "the choice cancelled the pending reopening";
+    EXPECT_EQ(urls.back(), stations[0]->GetUserData().GetData());
+}
+
+TEST_F(PlayerWindow, PauseCancelsAPendingReopening)
+{
+    StartOnStationPage(1);
+    Choose(Stations().at(0));
+    Raise(wmppsPlaying, "播放: 128Kbps");
+    Raise(wmppsReady);
+    Notify(window->pauseButton, "click");
+    PumpFor(kQuietSpell);
+    EXPECT_EQ(Player().Urls().size(), 1u);
 }
 
 TEST_F(PlayerWindow, EndOfStreamRaisingTwoStatusChangesReopensOnce)
@@ -347,8 +367,12 @@ TEST_F(PlayerWindow, EndOfStreamRaisingTwoStatusChangesReopensOnce)
         Player().RaiseStatusChange();
         Player().SetState(wmppsStopped);
         Player().RaiseStatusChange();
+        const std::size_t expected = 1u + static_cast<std::size_t>(std::min(end + 1, 3));
+        if (end < 3) {
+            EXPECT_TRUE(WaitForUrls(expected)) << "end " << end;
+        }
         PumpFor(300ms);
-        EXPECT_EQ(Player().Urls().size(), 1u + static_cast<std::size_t>(std::min(end + 1, 3))) << "end " << end;
+        EXPECT_EQ(Player().Urls().size(), expected) << "end " << end;
     }
     PumpFor(kQuietSpell);
     EXPECT_EQ(Player().Urls().size(), 4u);
@@ -467,4 +491,64 @@ TEST_F(PlayerWindow, VolumeSliderValueReachesThePlayerUnchanged)
     }
     Notify(window->volumeSlider, "valuechanged"); // only a move in progress counts
     EXPECT_EQ(Player().Volumes(), (std::vector<COM_LONG>{0, 37, 100}));
+}
+
+TEST_F(PlayerWindow, SwitchThreadWaitingForAStopDoesNotSpin)
+{
+    StartOnStationPage(2);
+    const std::vector<COptionUI*> stations = Stations();
+    Choose(stations[0]);
+    Raise(wmppsPlaying, "播放: 128Kbps");
+    Player().SetStopsToEnd(1 << 30); // lets go only when the test says so
+    const int stopsBefore = Player().StopCalls();
+    Notify(stations[1], "dbclick");
+    PumpFor(300ms);
+    // A loop that asks without pause makes hundreds of thousands of calls
+    // in that time; one that waits between its calls makes a few dozen.
+    EXPECT_LT(Player().StopCalls() - stopsBefore, 200);
+    Player().SetState(wmppsStopped);
+    ASSERT_TRUE(WaitForUrls(2));
+    EXPECT_EQ(Player().Urls().back(), stations[1]->GetUserData().GetData());
+}
+
+TEST_F(PlayerWindow, PauseDuringASwitchDoesNotDropTheChoice)
+{
+    StartOnStationPage(2);
+    const std::vector<COptionUI*> stations = Stations();
+    Choose(stations[0]);
+    Raise(wmppsPlaying, "播放: 128Kbps");
+
+    // The switch thread still waits for the old stream when "pause" comes.
+    Player().SetStopsToEnd(1 << 30);
+    Notify(stations[1], "dbclick");
+    Notify(window->pauseButton, "click");
+    Player().SetState(wmppsStopped);
+    PumpFor(kQuietSpell);
+    EXPECT_EQ(Player().Urls().size(), 1u) << "the paused switch opens nothing";
+    EXPECT_EQ(window->fmName->GetText(), stations[1]->GetText());
+
+    // "play" plays the station shown, not the stream held before.
+    const int plays = Player().PlayCalls();
+    Notify(window->playButton, "click");
+    ASSERT_TRUE(WaitForUrls(2));
+    EXPECT_EQ(Player().Urls().back(), stations[1]->GetUserData().GetData());
+    PumpFor(50ms);
+    EXPECT_EQ(Player().PlayCalls(), plays + 1);
+}
+
+TEST_F(PlayerWindow, WindowDestroyedWhileTheSwitchWaitsEndsTheThread)
+{
+    StartOnStationPage(2);
+    const std::vector<COptionUI*> stations = Stations();
+    Choose(stations[0]);
+    Raise(wmppsPlaying, "播放: 128Kbps");
+    Player().SetStopsToEnd(1 << 30);
+    Notify(stations[1], "dbclick");
+    PumpFor(50ms);
+    // The teardown stops the thread in its wait; it posts nothing to the
+    // window that is gone, and the player is still there to be released.
+    ::DestroyWindow(window->GetHWND());
+    window = nullptr;
+    PumpFor(100ms);
+    EXPECT_EQ(Player().Urls().size(), 1u);
 }

@@ -181,6 +181,14 @@ HRESULT CScriptedPlayer::get_settings(IWMPSettings** result)
     return QueryInterface(IID_IWMPSettings, reinterpret_cast<void**>(result));
 }
 
+HRESULT CScriptedPlayer::get_currentMedia(IWMPMedia** media)
+{
+    if (media == nullptr)
+        return E_POINTER;
+    *media = nullptr; // the scripted player has no titles
+    return E_NOTIMPL;
+}
+
 HRESULT CScriptedPlayer::get_status(BSTR* result)
 {
     if (result == nullptr)

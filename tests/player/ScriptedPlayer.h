@@ -76,6 +76,7 @@ public:
     HRESULT get_controls(IWMPControls** controls) override;
     HRESULT get_settings(IWMPSettings** settings) override;
     HRESULT get_status(BSTR* status) override;
+    HRESULT get_currentMedia(IWMPMedia** media) override;
 
     // ---------------------------------------------------------- connection point
     HRESULT FindConnectionPoint(REFIID iid, IConnectionPoint** point) override;
