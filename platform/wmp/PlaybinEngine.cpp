@@ -7,6 +7,7 @@
 
 #include "platform/wmp/PlaybinEngine.h"
 
+#include "platform/wmp/DecoderRanking.h"
 #include "platform/wmp/GuiThread.h"
 #include "platform/wmp/MediaLocation.h"
 #include "platform/wmp/StreamResolver.h"
@@ -77,6 +78,7 @@ void StartGStreamer()
         setenv("GST_ICY_TAG_ENCODING", "GB18030", 0);
         gst_init(nullptr, nullptr);
         PreferCurlHttpSource();
+        PreferLeanDecoders();
     });
 }
 
