@@ -27,7 +27,8 @@ struct HICON__
 };
 
 // A found resource; loading it keeps its bytes for the life of the process,
-// as the resources of a mapped executable stay put.
+// as the resources of a mapped executable stay put. An uncompressed resource
+// is not copied: `bytes` then refers to where the resource system keeps it.
 struct HRSRC__
 {
     QString path;

@@ -12,12 +12,14 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QImageReader>
+#include <QResource>
 #include <QScreen>
 
 #include <unistd.h>
 
 #include <climits>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -42,6 +44,22 @@ std::map<QString, HICON>& sharedIcons = *new std::map<QString, HICON>();
 std::mutex fontMutex;
 std::map<std::uintptr_t, int> memoryFonts;
 std::uintptr_t nextFontHandle = 1;
+
+// Bytes of loaded resources that are used where the resource system keeps
+// them (start, length): memory that stays put for the life of the process.
+std::mutex inPlaceMutex;
+std::map<const char*, std::size_t> inPlaceResources;
+
+bool IsInsideInPlaceResource(const void* data, std::size_t size)
+{
+    const auto* start = static_cast<const char*>(data);
+    std::lock_guard lock(inPlaceMutex);
+    auto after = inPlaceResources.upper_bound(start);
+    if (after == inPlaceResources.begin())
+        return false;
+    const auto& [resourceStart, resourceLength] = *std::prev(after);
+    return start >= resourceStart && static_cast<std::size_t>(start - resourceStart) + size <= resourceLength;
+}
 
 // Found resources live as long as the module, as on Win32; the map owns them.
 std::map<QString, std::unique_ptr<HRSRC__>>& Resources()
@@ -136,10 +154,24 @@ HGLOBAL LoadResource(HINSTANCE instance, HRSRC resource)
         return nullptr;
     if (!resource->loaded)
     {
-        QFile file(resource->path);
-        if (!file.open(QIODevice::ReadOnly))
-            return nullptr;
-        resource->bytes = file.readAll();
+        // A resource stored uncompressed is used where it lies, as a mapped
+        // executable's resources are: a 4 MB font costs no heap at all.
+        QResource stored(resource->path);
+        if (stored.isValid() && stored.compressionAlgorithm() == QResource::NoCompression &&
+            stored.data() != nullptr)
+        {
+            const auto* start = reinterpret_cast<const char*>(stored.data());
+            resource->bytes = QByteArray::fromRawData(start, static_cast<qsizetype>(stored.size()));
+            std::lock_guard lock(inPlaceMutex);
+            inPlaceResources[start] = static_cast<std::size_t>(stored.size());
+        }
+        else
+        {
+            QFile file(resource->path);
+            if (!file.open(QIODevice::ReadOnly))
+                return nullptr;
+            resource->bytes = file.readAll();
+        }
         resource->loaded = true;
     }
     return reinterpret_cast<HGLOBAL>(resource);
@@ -150,7 +182,8 @@ void* LockResource(HGLOBAL loaded)
     if (loaded == nullptr)
         return nullptr;
     auto* resource = reinterpret_cast<HRSRC__*>(loaded);
-    return resource->loaded ? resource->bytes.data() : nullptr;
+    // constData: data() would detach a resource used in place into a copy.
+    return resource->loaded ? const_cast<char*>(resource->bytes.constData()) : nullptr;
 }
 
 DWORD SizeofResource(HINSTANCE instance, HRSRC resource)
@@ -228,7 +261,12 @@ HANDLE AddFontMemResourceEx(const void* data, DWORD size, void* reserved, DWORD*
         *fontsAdded = 0;
     if (data == nullptr || size == 0 || !EnsureWinApplication())
         return nullptr;
-    QByteArray bytes(static_cast<const char*>(data), static_cast<qsizetype>(size));
+    // The bytes of a resource that stays put are handed over where they lie;
+    // anything else is copied, since the caller may free it afterwards.
+    const auto* start = static_cast<const char*>(data);
+    const QByteArray bytes = IsInsideInPlaceResource(data, size)
+                                 ? QByteArray::fromRawData(start, static_cast<qsizetype>(size))
+                                 : QByteArray(start, static_cast<qsizetype>(size));
     int id = QFontDatabase::addApplicationFontFromData(bytes);
     if (id < 0)
         return nullptr;

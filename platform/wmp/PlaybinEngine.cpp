@@ -8,6 +8,7 @@
 
 #include "platform/wmp/PlaybinEngine.h"
 
+#include "platform/wmp/DecoderRanking.h"
 #include "platform/wmp/GuiThread.h"
 #include "platform/wmp/MediaLocation.h"
 #include "platform/wmp/PipelineWorker.h"
@@ -83,6 +84,7 @@ void StartGStreamer()
         setenv("GST_TAG_ENCODING", "GB18030", 0);
         gst_init(nullptr, nullptr);
         PreferCurlHttpSource();
+        PreferLeanDecoders();
     });
 }
 

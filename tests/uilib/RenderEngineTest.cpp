@@ -240,6 +240,51 @@ TEST(RenderImage, SourcePartAndPaintRectangleLimitWhatIsDrawn)
     EXPECT_EQ(CountNotWhite(canvas, canvas.rect()), 0);
 }
 
+// What a smooth-scaling painter draws of the whole picture stretched over
+// `target`, limited to `clip`, at `opacity`: the drawing the render engine
+// must match pixel for pixel however it gets there.
+QImage ScaledByPainter(const QImage& picture, const QRect& target, const QRect& clip, double opacity)
+{
+    QImage canvas = pixel::WhiteCanvas(80, 60);
+    QPainter painter(&canvas);
+    painter.setClipRect(clip);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.setOpacity(opacity);
+    painter.drawImage(target, picture);
+    painter.end();
+    return canvas;
+}
+
+TEST(RenderImage, StretchedPictureDrawsAsAScaledDrawAtEveryRepaint)
+{
+    // A gradient with translucent pixels, so that every pixel of the result
+    // depends on the filtering and on the blending.
+    const QImage picture = pixel::Picture(13, 7, [](int x, int y) {
+        return QColor(x * 19, y * 36, 255 - x * 9, 255 - ((x + y) % 3) * 60);
+    });
+    TImageInfo info;
+    info.file = "gradient.png";
+    const RECT item = Rect(5, 3, 66, 50);
+    const QRect target(5, 3, 61, 47);
+
+    const QImage whole = ScaledByPainter(picture, target, QRect(0, 0, 80, 60), 1.0);
+    EXPECT_EQ(Draw(picture, item, info), whole) << "first paint";
+    EXPECT_EQ(Draw(picture, item, info), whole) << "a repaint";
+
+    // A repaint of a part of the window: the same pixels there, none elsewhere.
+    EXPECT_EQ(Draw(picture, item, info, QSize(80, 60), Rect(20, 10, 40, 30)),
+              ScaledByPainter(picture, target, QRect(20, 10, 20, 20), 1.0));
+
+    // At another size the picture is scaled to that size, not to the last one.
+    const RECT smaller = Rect(0, 0, 30, 20);
+    EXPECT_EQ(Draw(picture, smaller, info), ScaledByPainter(picture, QRect(0, 0, 30, 20), QRect(0, 0, 80, 60), 1.0));
+    EXPECT_EQ(Draw(picture, item, info), whole) << "back at the first size";
+
+    // Faded, it blends as a faded scaled draw does.
+    info.fade = 128;
+    EXPECT_EQ(Draw(picture, item, info), ScaledByPainter(picture, target, QRect(0, 0, 80, 60), 128 / 255.0));
+}
+
 TEST(RenderImage, NothingToDrawAnswersFalseAndLeavesTheCanvas)
 {
     TImageInfo info;

@@ -256,9 +256,11 @@ void CControlUI::SetVisible(bool value)
     if (visible == value) {
         return;
     }
-    // Repaint the place it leaves before the layout gives it away.
+    // Repaint the place it leaves before the layout gives it away, and the
+    // place it shows in.
     Invalidate();
     visible = value;
+    Invalidate();
     if (!visible && manager != nullptr && manager->GetFocus() == this) {
         manager->SetFocus(nullptr);
     }
@@ -399,7 +401,10 @@ void CControlUI::NeedUpdate()
 {
     updateNeeded = true;
     if (manager != nullptr) {
-        manager->NeedUpdate();
+        // What changes is inside this control until the layout moves
+        // something; a button swap repaints the button's column, not the
+        // window.
+        manager->NeedUpdate(pos);
     }
 }
 

@@ -1,8 +1,6 @@
 #include "uilib/render/RenderEngine.h"
 
 #include "uilib/core/ImageCache.h"
-
-#include "uilib/core/ImageCache.h"
 #include "uilib/core/ImageInfo.h"
 #include "uilib/core/StdString.h"
 #include "uilib/render/RenderEngineQt.h"
@@ -15,8 +13,62 @@
 #include <QTransform>
 
 #include <algorithm>
+#include <deque>
+#include <utility>
 
 namespace {
+
+// Whole pictures stretched to a size (a background to its window), kept so
+// that a repaint copies pixels instead of scaling the picture again. A
+// window shows one background at a time; a few entries cover a skin change.
+class CStretchedPictures
+{
+public:
+    // The picture scaled to `size` exactly as a smooth-scaling painter draws
+    // it, made once per picture and size.
+    const QImage& Get(const QImage& picture, const QSize& size)
+    {
+        for (auto entry = entries.begin(); entry != entries.end(); ++entry) {
+            if (entry->pictureKey == picture.cacheKey() && entry->image.size() == size) {
+                if (entry != entries.begin()) {
+                    entries.push_front(std::move(*entry));
+                    entries.erase(entry);
+                }
+                return entries.front().image;
+            }
+        }
+        QImage stretched(size, QImage::Format_ARGB32_Premultiplied);
+        stretched.fill(Qt::transparent);
+        {
+            // The same drawing call as a direct draw, so the pixels match it.
+            QPainter painter(&stretched);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+            painter.drawImage(QRect(QPoint(0, 0), size), picture);
+        }
+        entries.push_front(TEntry{picture.cacheKey(), std::move(stretched)});
+        if (entries.size() > kMaxEntries) {
+            entries.pop_back();
+        }
+        return entries.front().image;
+    }
+
+private:
+    // Pictures kept; one background at 600 x 640 takes 1.5 MB.
+    static constexpr std::size_t kMaxEntries = 2;
+
+    struct TEntry
+    {
+        qint64 pictureKey;
+        QImage image;
+    };
+    std::deque<TEntry> entries;
+};
+
+CStretchedPictures& StretchedPictures()
+{
+    static CStretchedPictures pictures;
+    return pictures;
+}
 
 // How a picture covers the drawing area along one axis.
 enum class EAxisFit
@@ -74,7 +126,17 @@ void DrawPiece(QPainter* painter, const QImage& picture, const QRect& source, co
         if (source.size() == target.size()) {
             painter->drawImage(target.topLeft(), picture, source);
         } else if (source == picture.rect()) {
-            painter->drawImage(target, picture);
+            // Scaling a whole picture is what a stretched background does at
+            // every repaint: done once, a repaint is a copy.
+            const QTransform& transform = painter->transform();
+            const bool wholePixels = transform.type() <= QTransform::TxTranslate &&
+                                     transform.dx() == static_cast<int>(transform.dx()) &&
+                                     transform.dy() == static_cast<int>(transform.dy());
+            if (wholePixels && painter->testRenderHint(QPainter::SmoothPixmapTransform)) {
+                painter->drawImage(target.topLeft(), StretchedPictures().Get(picture, target.size()));
+            } else {
+                painter->drawImage(target, picture);
+            }
         } else {
             // Scaling a part in place lets the filter sample pixels beyond
             // the part's edge (the neighbouring slice); a copy has none.

@@ -745,6 +745,18 @@ void CPaintManagerUI::NeedUpdate()
     Invalidate();
 }
 
+void CPaintManagerUI::NeedUpdate(const RECT& area)
+{
+    d->layoutNeeded = true;
+    // The paint that this asks for lays the tree out first; a control that
+    // the layout moves invalidates the place it left and the place it took.
+    if (UIIsRectEmpty(area)) {
+        Invalidate();
+    } else {
+        Invalidate(area);
+    }
+}
+
 void CPaintManagerUI::UpdateLayout()
 {
     if (d->root == nullptr || d->window == nullptr) {

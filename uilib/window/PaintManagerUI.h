@@ -108,8 +108,13 @@ public:
 
     void Invalidate(const RECT& rect);
     void Invalidate();
-    // Lays the tree out again before the next paint or hit test.
+    // Lays the tree out again before the next paint or hit test, and
+    // repaints the whole window.
     void NeedUpdate();
+    // Lays the tree out again before the next paint or hit test; only `area`
+    // (the container whose children change) is repainted at once, and the
+    // layout repaints whatever it moves.
+    void NeedUpdate(const RECT& area);
     // Lays the tree out now when something asked for it (NeedUpdate) or the
     // client area changed size.
     void UpdateLayout();

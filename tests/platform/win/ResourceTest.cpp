@@ -1,13 +1,18 @@
 #include "platform/win/Win.h"
 #include "platform/win/WinQt.h"
 
+#include <QFile>
 #include <QFontDatabase>
+#include <QImage>
+#include <QPainter>
+#include <QResource>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 // The test executable carries its own resources (WinTestResources.qrc):
@@ -58,6 +63,90 @@ TEST(Resources, EmbeddedFontRegistersItsFamilyAndIsRemovedByItsHandle)
     EXPECT_EQ(AddFontMemResourceEx(garbage, sizeof garbage, nullptr, &fonts), nullptr);
     EXPECT_EQ(fonts, 0u);
     EXPECT_EQ(AddFontMemResourceEx(nullptr, 10, nullptr, nullptr), nullptr);
+}
+
+namespace {
+
+QByteArray Locked(const char* name)
+{
+    HINSTANCE instance = GetModuleHandle(nullptr);
+    HRSRC resource = FindResource(instance, name, "TEXT");
+    if (resource == nullptr)
+        return {};
+    const void* data = LockResource(LoadResource(instance, resource));
+    return data == nullptr ? QByteArray()
+                           : QByteArray(static_cast<const char*>(data), SizeofResource(instance, resource));
+}
+
+// Draws a few letters of the probe family, so that its glyphs are read from
+// wherever the font database keeps the font's bytes.
+int InkOfProbeText()
+{
+    QImage canvas(64, 32, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    QFont font(QStringLiteral("OrvaneProbe"));
+    font.setPixelSize(20);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(canvas.rect(), Qt::AlignCenter, QStringLiteral("AB"));
+    painter.end();
+    int ink = 0;
+    for (int y = 0; y < canvas.height(); ++y)
+        for (int x = 0; x < canvas.width(); ++x)
+            ink += canvas.pixelColor(x, y) != QColor(Qt::white) ? 1 : 0;
+    return ink;
+}
+
+} // namespace
+
+TEST(Resources, StoredResourceIsUsedWhereItLiesAndAPackedOneIsUnpacked)
+{
+    QFile file(QStringLiteral(":/TEXT/stored"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray original = file.readAll();
+    ASSERT_FALSE(original.isEmpty());
+
+    QResource stored(QStringLiteral(":/TEXT/stored"));
+    ASSERT_EQ(stored.compressionAlgorithm(), QResource::NoCompression);
+    HINSTANCE instance = GetModuleHandle(nullptr);
+    HRSRC resource = FindResource(instance, "stored", "TEXT");
+    ASSERT_NE(resource, nullptr);
+    EXPECT_EQ(LockResource(LoadResource(instance, resource)), static_cast<const void*>(stored.data()))
+        << "an uncompressed resource is not copied";
+    EXPECT_EQ(Locked("stored"), original);
+    EXPECT_EQ(LoadResource(instance, resource), LoadResource(instance, resource)) << "loaded once";
+
+    QResource packed(QStringLiteral(":/TEXT/packed"));
+    ASSERT_NE(packed.compressionAlgorithm(), QResource::NoCompression);
+    EXPECT_EQ(Locked("packed"), original) << "a compressed resource reads as its original bytes";
+}
+
+TEST(Resources, FontFromAStoredResourceOrFromFreedMemoryDrawsItsGlyphs)
+{
+    HINSTANCE instance = GetModuleHandle(nullptr);
+    HRSRC resource = FindResource(instance, "stored", "TEXT");
+    ASSERT_NE(resource, nullptr);
+    const DWORD size = SizeofResource(instance, resource);
+    const void* inPlace = LockResource(LoadResource(instance, resource));
+
+    // Straight from the resource.
+    DWORD fonts = 0;
+    HANDLE font = AddFontMemResourceEx(inPlace, size, nullptr, &fonts);
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(fonts, 1u);
+    EXPECT_GT(InkOfProbeText(), 0);
+    EXPECT_TRUE(RemoveFontMemResourceEx(font));
+
+    // From a buffer the caller frees at once: the font must not depend on it.
+    auto* buffer = new std::vector<char>(static_cast<const char*>(inPlace), static_cast<const char*>(inPlace) + size);
+    font = AddFontMemResourceEx(buffer->data(), size, nullptr, &fonts);
+    std::fill(buffer->begin(), buffer->end(), '\0');
+    delete buffer;
+    ASSERT_NE(font, nullptr);
+    EXPECT_TRUE(QFontDatabase::families().contains(QStringLiteral("OrvaneProbe")));
+    EXPECT_GT(InkOfProbeText(), 0);
+    EXPECT_TRUE(RemoveFontMemResourceEx(font));
 }
 
 TEST(Resources, IconLoadsSharedAndSetsTheWindowIcon)
