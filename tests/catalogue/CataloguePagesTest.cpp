@@ -257,3 +257,34 @@ TEST_F(CataloguePages, AMissingCatalogueGivesBothHeadingsAndNoOption)
     EXPECT_EQ(CategoryTexts(), "");
     EXPECT_EQ(window->catalogueVersion.load(), 0);
 }
+
+namespace {
+
+std::string DeeplyNested(int depth)
+{
+    std::string text = "<catalogue>";
+    for (int i = 0; i < depth; ++i)
+        text += "<city name=\"deep\">";
+    return text + "</catalogue><version>99</version>";
+}
+
+} // namespace
+
+TEST_F(CataloguePages, DeeplyNestedCatalogueLoadsAsABrokenOneAtStartAndOnReload)
+{
+    WriteCatalogue(DeeplyNested(50000));
+    Start();
+    EXPECT_EQ(CategoryTexts(), "");
+    EXPECT_EQ(window->catalogueVersion.load(), 0);
+
+    WriteCatalogue(MakeCatalogue(2, 1, 1, 5));
+    window->ReloadCatalogue();
+    EXPECT_EQ(CategoryTexts(), "c:R0 c:R1 s:S0 ");
+    EXPECT_EQ(window->catalogueVersion.load(), 5);
+
+    WriteCatalogue(DeeplyNested(50000));
+    window->ReloadCatalogue();
+    EXPECT_EQ(CategoryTexts(), "");
+    EXPECT_EQ(window->catalogueVersion.load(), 5) << "a refused file has no version";
+    EXPECT_TRUE(::IsWindow(Hwnd()));
+}

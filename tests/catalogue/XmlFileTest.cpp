@@ -3,9 +3,12 @@
 #include "catalogue/XorScramble.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <filesystem>
+#include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -163,4 +166,68 @@ TEST(TextEncoding, ValidUtf8StaysAndEverythingElseBecomesUtf8)
     EXPECT_TRUE(IsValidUtf8(mixed));
     EXPECT_EQ(mixed.substr(0, 3), "北");
     EXPECT_EQ(mixed.back(), 'a');
+}
+
+namespace {
+
+// The hostile catalogue an update server (or anything on the plain-HTTP road
+// to it) can serve: 50,000 nested elements in about 1.2 MB, with a version
+// that would make it look newer than any installed one.
+std::string DeeplyNestedCatalogue()
+{
+    std::string text = "<catalogue>";
+    for (int i = 0; i < 50000; ++i)
+        text += "<city name=\"deep\">";
+    for (int i = 0; i < 50000; ++i)
+        text += "</city>";
+    return text + "</catalogue><version>99</version>";
+}
+
+// Runs a command through the shell; its exit status, with what it wrote to
+// standard error in `errors`.
+int RunCommand(const std::string& command, std::string& errors, const std::filesystem::path& folder)
+{
+    const auto errorFile = folder / "stderr.txt";
+    const int status = std::system((command + " >/dev/null 2>" + errorFile.string()).c_str());
+    std::ifstream in(errorFile);
+    errors.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+TEST_F(XmlFileTest, DeeplyNestedFileIsRefusedLikeABrokenOne)
+{
+    const std::string deep = DeeplyNestedCatalogue();
+    ASSERT_GT(deep.size(), 1200000u);
+    TiXmlDocument document;
+    const TXmlFileResult result = ReadXmlFile(document, Write("deep.dll", deep, true).c_str());
+    EXPECT_EQ(result.status, EXmlFileStatus::Refused);
+    EXPECT_EQ(result.refusal, EXmlRefusal::TooDeep);
+    EXPECT_EQ(document.RootElement(), nullptr);
+    EXPECT_TRUE(document.Error());
+    EXPECT_EQ(FindVersionElement(document), nullptr);
+
+    // A file past the size bound is not even read.
+    std::string huge = "<c>" + std::string(static_cast<std::size_t>(kMaxXmlFileBytes), ' ') + "</c>";
+    const TXmlFileResult large = ReadXmlFile(document, Write("huge.dll", huge, true).c_str());
+    EXPECT_EQ(large.status, EXmlFileStatus::Refused);
+    EXPECT_EQ(large.refusal, EXmlRefusal::TooLarge);
+
+    // Missing stays missing; a sound file parses.
+    EXPECT_EQ(ReadXmlFile(document, (folder / "absent.dll").c_str()).status, EXmlFileStatus::Missing);
+    TiXmlDocument sound;
+    EXPECT_EQ(ReadXmlFile(sound, Write("sound.dll", kCatalogue, true).c_str()).status, EXmlFileStatus::Parsed);
+    EXPECT_NE(sound.RootElement(), nullptr);
+}
+
+TEST_F(XmlFileTest, CatalogueToolCheckRefusesTheDeeplyNestedFileWithAMessage)
+{
+    const std::string deep = Write("deep.dll", DeeplyNestedCatalogue(), true);
+    std::string errors;
+    EXPECT_EQ(RunCommand(std::string(ORVANE_CATALOGUE_TOOL) + " check " + deep, errors, folder), 1);
+    EXPECT_NE(errors.find("deep.dll is refused: elements nested too deeply"), std::string::npos) << errors;
+
+    const std::string sound = Write("sound.dll", kCatalogue, true);
+    EXPECT_EQ(RunCommand(std::string(ORVANE_CATALOGUE_TOOL) + " check " + sound, errors, folder), 0) << errors;
 }

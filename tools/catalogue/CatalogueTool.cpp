@@ -9,7 +9,8 @@
 // what the player will show: one tab-separated line per item, the version
 // first (when the file has one), then the regions with their station counts
 // and the styles with theirs, or the advertisements with their links. It exits
-// 1 when the file has no root element.
+// 1 when the file has no root element or lies beyond the bounds the player
+// sets on outside data (size, nesting depth, number of nodes).
 
 #include "catalogue/CatalogueModel.h"
 #include "catalogue/XmlFile.h"
@@ -80,7 +81,12 @@ bool LooksLikeCatalogue(const TiXmlElement& root)
 int Check(const char* path)
 {
     TiXmlDocument document;
-    ReadXmlFile(document, path);
+    const TXmlFileResult read = ReadXmlFile(document, path);
+    if (read.status == EXmlFileStatus::Refused) {
+        std::cerr << "orvane-catalogue: " << path << " is refused: " << DescribeXmlRefusal(read.refusal)
+                  << " (the player reads it as a broken file)\n";
+        return 1;
+    }
     const TiXmlElement* root = document.RootElement();
     if (root == nullptr) {
         std::cerr << "orvane-catalogue: " << path << " has no root element (missing, not scrambled, or not XML)\n";
