@@ -231,3 +231,62 @@ TEST_F(XmlFileTest, CatalogueToolCheckRefusesTheDeeplyNestedFileWithAMessage)
     const std::string sound = Write("sound.dll", kCatalogue, true);
     EXPECT_EQ(RunCommand(std::string(ORVANE_CATALOGUE_TOOL) + " check " + sound, errors, folder), 0) << errors;
 }
+
+TEST(TextEncoding, TheDeclarationDecidesThenTheMarkThenValidity)
+{
+    // "北京" in UTF-8 and in GBK; 0xFF is neither.
+    const std::string utf8 = "北京";
+    const std::string gbk = "\xB1\xB1\xBE\xA9";
+    struct Row
+    {
+        const char* name;
+        std::string bytes;
+        ETextEncoding encoding;
+        std::string text; // the converted text after the prolog, "" to skip
+    };
+    const auto declared = [](const char* encoding, const std::string& body) {
+        return std::string("<?xml version=\"1.0\" encoding=\"") + encoding + "\"?>" + body;
+    };
+    const Row rows[] = {
+        {"undeclared UTF-8", "<a n=\"" + utf8 + "\"/>", ETextEncoding::Utf8, ""},
+        {"undeclared GBK", "<a n=\"" + gbk + "\"/>", ETextEncoding::Gb18030, "<a n=\"" + utf8 + "\"/>"},
+        {"undeclared UTF-8 with a stray byte reads as GB18030 whole", "<!--\xFF--><a/>", ETextEncoding::Gb18030, ""},
+        {"declared UTF-8 keeps its text past a stray byte", declared("UTF-8", "<!--\xFF--><a n=\"" + utf8 + "\"/>"),
+         ETextEncoding::Utf8, declared("UTF-8", "<!--\xEF\xBF\xBD--><a n=\"" + utf8 + "\"/>")},
+        {"declared utf-8 lower case", declared("utf-8", "\xFF" + utf8), ETextEncoding::Utf8, ""},
+        {"declared UTF8", declared("UTF8", utf8), ETextEncoding::Utf8, ""},
+        {"declared GBK", declared("GBK", gbk), ETextEncoding::Gb18030, declared("GBK", utf8)},
+        {"declared gb2312", declared("gb2312", gbk), ETextEncoding::Gb18030, ""},
+        {"declared GB18030", declared("GB18030", gbk), ETextEncoding::Gb18030, ""},
+        {"declared GBK over UTF-8 bytes still decides", declared("GBK", utf8), ETextEncoding::Gb18030, ""},
+        {"single quotes and blanks", "<?xml version='1.0'  encoding = 'gbk' ?>" + gbk, ETextEncoding::Gb18030, ""},
+        {"unknown name falls back to validity", declared("ISO-8859-1", utf8), ETextEncoding::Utf8, ""},
+        {"declaration without encoding", "<?xml version=\"1.0\"?>" + gbk, ETextEncoding::Gb18030, ""},
+        {"byte-order mark means UTF-8", "\xEF\xBB\xBF<a/>\xFF", ETextEncoding::Utf8, "\xEF\xBB\xBF<a/>\xEF\xBF\xBD"},
+        {"mark then declaration", "\xEF\xBB\xBF" + declared("UTF-8", "\xFF"), ETextEncoding::Utf8, ""},
+        {"declaration not at the start is no declaration", "<a/><?xml version=\"1.0\" encoding=\"GBK\"?>" + utf8,
+         ETextEncoding::Utf8, ""},
+        {"encoding in a later processing instruction", "<?xml-stylesheet encoding=\"GBK\"?>" + utf8,
+         ETextEncoding::Utf8, ""},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(DetectEncoding(row.bytes), row.encoding) << row.name;
+        const std::string converted = ToUtf8(row.bytes);
+        EXPECT_TRUE(IsValidUtf8(converted)) << row.name;
+        if (!row.text.empty()) {
+            EXPECT_EQ(converted, row.text) << row.name;
+        }
+    }
+    EXPECT_EQ(DeclaredEncoding(declared("GB2312", "")), "GB2312");
+    EXPECT_EQ(DeclaredEncoding("<a/>"), "");
+}
+
+TEST_F(XmlFileTest, Utf8CatalogueWithAStrayByteKeepsItsChineseNames)
+{
+    const std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- \xFF -->\n"
+                             "<radios><city name=\"北京\"/></radios>";
+    TiXmlDocument document;
+    ReadXmlFile(&document, Write("stray.dll", text, true).c_str(), true);
+    ASSERT_NE(document.RootElement(), nullptr);
+    EXPECT_STREQ(document.RootElement()->FirstChildElement()->Attribute("name"), "北京");
+}
