@@ -270,6 +270,33 @@ std::string DeeplyNested(int depth)
 
 } // namespace
 
+TEST_F(CataloguePages, LongRegionAndStyleNamesOpenTheirOwnStationsOnly)
+{
+    const std::string x49(49, 'X');
+    const std::string s49(49, 'S');
+    WriteCatalogue("<c><city n=\"" + x49 + "\"><s a='short' b='u1' c='" + s49 + "'/></city><city n=\"" + x49 +
+                   "Y\"><s a='long' b='u2' c='" + s49 + "Z'/></city><styles><t n='" + s49 + "'/><t n='" + s49 +
+                   "Z'/></styles></c>");
+    Start();
+    EXPECT_EQ(CategoryTexts(), "c:" + x49 + " c:" + x49 + "Y s:" + s49 + " s:" + s49 + "Z ");
+
+    std::vector<CControlUI*> options;
+    for (CControlUI* row : CategoryRows()) {
+        for (CControlUI* child : Children(AsContainer(row))) {
+            if (std::string(child->GetClass()) == "OptionUI")
+                options.push_back(child);
+        }
+    }
+    ASSERT_EQ(options.size(), 4u);
+    const std::vector<std::pair<int, std::string>> clicks = {{1, "long"}, {0, "short"}, {3, "long"}, {2, "short"}};
+    for (const auto& [index, station] : clicks) {
+        Notify(options[static_cast<std::size_t>(index)], "click");
+        ASSERT_NE(StationOption(0), nullptr) << index;
+        EXPECT_EQ(std::string(StationOption(0)->GetText()), station) << index;
+        EXPECT_EQ(StationOption(1), nullptr) << index;
+    }
+}
+
 TEST_F(CataloguePages, DeeplyNestedCatalogueLoadsAsABrokenOneAtStartAndOnReload)
 {
     WriteCatalogue(DeeplyNested(50000));
