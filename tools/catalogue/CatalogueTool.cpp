@@ -15,6 +15,7 @@
 #include "catalogue/CatalogueModel.h"
 #include "catalogue/XmlFile.h"
 #include "catalogue/XorScramble.h"
+#include "platform/shell/SafeFile.h"
 #include "update/AdList.h"
 
 #include <cstdio>
@@ -34,8 +35,8 @@ int Usage()
     return 2;
 }
 
-// Writes IN XORed with the file key to OUT, through a file beside OUT that is
-// renamed over it, so OUT is never left half-written.
+// Writes IN XORed with the file key to OUT, replaced whole
+// (platform/shell/SafeFile.h), so OUT is never left half-written.
 int Transform(const char* inputPath, const char* outputPath)
 {
     std::ifstream input(inputPath, std::ios::binary);
@@ -51,19 +52,10 @@ int Transform(const char* inputPath, const char* outputPath)
     auto* data = reinterpret_cast<unsigned char*>(bytes.data());
     XorScramble(data, static_cast<std::int32_t>(bytes.size()), data, kFileKey);
 
-    const std::string temporaryPath = std::string(outputPath) + ".part";
-    {
-        std::ofstream output(temporaryPath, std::ios::binary | std::ios::trunc);
-        output.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        if (!output.flush()) {
-            std::cerr << "orvane-catalogue: cannot write " << temporaryPath << "\n";
-            std::remove(temporaryPath.c_str());
-            return 1;
-        }
-    }
-    if (std::rename(temporaryPath.c_str(), outputPath) != 0) {
-        std::cerr << "orvane-catalogue: cannot replace " << outputPath << "\n";
-        std::remove(temporaryPath.c_str());
+    const TReplaceResult replaced = ReplaceFileContents(outputPath, bytes);
+    if (!replaced) {
+        std::cerr << "orvane-catalogue: cannot write " << outputPath << " (" << replaced.step << ": "
+                  << std::strerror(replaced.error) << ")\n";
         return 1;
     }
     return 0;
