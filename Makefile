@@ -1,6 +1,8 @@
 # The two commands of the README:
 #   make run    install what is missing, build, and start the player
 #   make test   install what is missing, build, and run every test headless
+#   make fuzz   build the fuzz harnesses with clang (in build-fuzz) and run
+#               each for FUZZ_SECONDS seconds at low priority
 # SANITIZE=1 builds with AddressSanitizer and UndefinedBehaviorSanitizer in
 # a build folder of its own; BUILD_TYPE picks the CMake build type.
 
@@ -13,7 +15,7 @@ BUILD ?= build
 endif
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench fuzz clean
 
 all: build
 
@@ -35,5 +37,13 @@ test: build
 bench: build
 	cmake --build $(BUILD) --target benchmarks -j $(JOBS)
 
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake -DSOURCE=$(CURDIR)/fuzz -DBUILD=$(CURDIR)/$(FUZZ_BUILD) -DJOBS=$(JOBS) -P fuzz/BuildFuzzers.cmake
+	for harness in $(FUZZ_BUILD)/fuzz_*; do \
+		nice -n 19 fuzz/run-fuzzer $$harness $${harness##*/fuzz_} $(FUZZ_SECONDS) time || exit 1; \
+	done
+
 clean:
-	rm -rf build build-sanitize
+	rm -rf build build-sanitize build-fuzz

@@ -4,9 +4,11 @@
 
 #include "app/RadioWnd.h"
 #include "catalogue/XmlFile.h"
+#include "platform/shell/SafeFile.h"
 #include "platform/shell/Shell.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 CStdString BackgroundDescription(const char* choice, const char* path)
@@ -21,6 +23,26 @@ CStdString BackgroundDescription(const char* choice, const char* path)
     return description;
 }
 
+namespace {
+
+// Saves the document to `file`. The text is always UTF-8 (the reader converts
+// every file to it), so a declaration that names another encoding would make
+// the next start read the saved file wrongly: it is written naming UTF-8.
+bool SaveDocumentAsUtf8(const TiXmlDocument& settings, FILE* file)
+{
+    const TiXmlNode* first = settings.FirstChild();
+    const TiXmlDeclaration* declaration = first != nullptr ? first->ToDeclaration() : nullptr;
+    const char* encoding = declaration != nullptr ? declaration->Encoding() : "";
+    if (*encoding == '\0' || CStdString(encoding).CompareNoCase("UTF-8") == 0)
+        return settings.SaveFile(file);
+    TiXmlDocument copy(settings);
+    copy.ReplaceChild(copy.FirstChild(),
+                      TiXmlDeclaration(declaration->Version(), "UTF-8", declaration->Standalone()));
+    return copy.SaveFile(file);
+}
+
+} // namespace
+
 TiXmlElement* FindSkinElement(TiXmlDocument* settings)
 {
     TiXmlElement* root = settings != nullptr ? settings->RootElement() : nullptr;
@@ -29,18 +51,20 @@ TiXmlElement* FindSkinElement(TiXmlDocument* settings)
 
 bool SaveSettingsFile(const TiXmlDocument& settings, const char* path)
 {
-    const std::string partPath = std::string(path) + ".part";
-    FILE* file = std::fopen(partPath.c_str(), "w");
-    if (file == nullptr)
+    // The document is printed as TinyXML saves it (with the byte-order mark
+    // when the loaded file had one), then put in place whole.
+    char* printed = nullptr;
+    std::size_t length = 0;
+    FILE* memory = ::open_memstream(&printed, &length);
+    if (memory == nullptr)
         return false;
-    const bool printed = settings.SaveFile(file);
-    const bool flushed = std::fflush(file) == 0 && !std::ferror(file);
-    const bool closed = std::fclose(file) == 0;
-    if (!printed || !flushed || !closed || std::rename(partPath.c_str(), path) != 0) {
-        std::remove(partPath.c_str());
+    const bool complete = SaveDocumentAsUtf8(settings, memory);
+    const bool closed = std::fclose(memory) == 0;
+    const std::string bytes = printed != nullptr ? std::string(printed, length) : std::string();
+    std::free(printed);
+    if (!complete || !closed)
         return false;
-    }
-    return true;
+    return static_cast<bool>(ReplaceFileContents(path, bytes));
 }
 
 void CRadioWnd::LoadSettings()

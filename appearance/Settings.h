@@ -22,7 +22,9 @@ CStdString BackgroundDescription(const char* choice, const char* path = nullptr)
 TiXmlElement* FindSkinElement(TiXmlDocument* settings);
 
 // Writes the whole document to `path` through a file beside it that is
-// renamed over it, so a crash or a full disk never leaves a torn or empty
-// settings file. False, with the old file untouched, when the folder is
-// missing or the file cannot be written.
+// renamed over it (platform/shell/SafeFile.h), so a crash or a full disk
+// never leaves a torn or empty settings file; a symbolic link stays a link,
+// the file keeps its permissions, and a byte-order mark that the loaded file
+// began with is written again. False, with the old file untouched, when the
+// folder is missing or the file cannot be written.
 bool SaveSettingsFile(const TiXmlDocument& settings, const char* path);

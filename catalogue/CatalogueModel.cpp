@@ -2,6 +2,7 @@
 
 #include "catalogue/XmlFile.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -19,16 +20,6 @@ const char* AttributeAt(const TiXmlElement& element, int position)
 bool EqualsNoCase(const char* left, const char* right)
 {
     return CStdString(left).CompareNoCase(right) == 0;
-}
-
-// A name of the catalogue as the pages show it: cut like a name buffer, so a
-// long name still finds its own stations.
-CStdString ShownName(const char* text)
-{
-    char* buffer = NewNameBuffer(text);
-    CStdString shown(buffer);
-    delete[] buffer;
-    return shown;
 }
 
 void AppendStation(const TiXmlElement& station, std::vector<TStation>& stations)
@@ -51,17 +42,10 @@ void FreeNameList(CStdPtrArray& list)
 
 char* NewNameBuffer(const char* text)
 {
-    char* buffer = new char[kCatalogueNameBytes]();
-    if (text == nullptr)
-        return buffer;
-    std::size_t length = std::strlen(text);
-    if (length > kCatalogueNameBytes - 1) {
-        length = kCatalogueNameBytes - 1;
-        // Step back over continuation bytes so no character is cut in half.
-        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
-            --length;
-    }
-    std::memcpy(buffer, text, length);
+    const std::size_t length = text != nullptr ? std::strlen(text) : 0;
+    char* buffer = new char[std::max<std::size_t>(kCatalogueNameBytes, length + 1)]();
+    if (length > 0)
+        std::memcpy(buffer, text, length);
     return buffer;
 }
 
@@ -109,12 +93,11 @@ const TiXmlElement* FindRegionElement(const TiXmlDocument& document, const char*
     const TiXmlElement* root = document.RootElement();
     if (root == nullptr)
         return nullptr;
-    const CStdString wanted = ShownName(regionName);
     for (const TiXmlElement* child = root->FirstChildElement(); child; child = child->NextSiblingElement()) {
         if (!IsRegionElement(*child))
             continue;
         const char* name = AttributeAt(*child, 0);
-        if (name != nullptr && EqualsNoCase(ShownName(name), wanted))
+        if (name != nullptr && EqualsNoCase(name, regionName))
             return child;
     }
     return nullptr;
@@ -138,14 +121,13 @@ std::vector<TStation> StyleStations(const TiXmlDocument& document, const char* s
     const TiXmlElement* root = document.RootElement();
     if (root == nullptr)
         return stations;
-    const CStdString wanted = ShownName(styleName);
     for (const TiXmlElement* region = root->FirstChildElement(); region; region = region->NextSiblingElement()) {
         if (!IsRegionElement(*region))
             continue;
         for (const TiXmlElement* station = region->FirstChildElement(); station;
              station = station->NextSiblingElement()) {
             const char* style = AttributeAt(*station, 2);
-            if (style != nullptr && EqualsNoCase(ShownName(style), wanted))
+            if (style != nullptr && EqualsNoCase(style, styleName))
                 AppendStation(*station, stations);
         }
     }

@@ -15,14 +15,17 @@
 #include <cstdint>
 #include <vector>
 
-// Size of a region or style name buffer in bytes, the terminating NUL included.
+// Smallest size of a region or style name buffer in bytes, the terminating NUL
+// included: the names of real catalogues fit in it.
 constexpr int kCatalogueNameBytes = 50;
 
 // Frees every name buffer of the list and empties it.
 void FreeNameList(CStdPtrArray& list);
 
-// A new zero-filled name buffer holding `text`, cut to at most
-// kCatalogueNameBytes - 1 bytes at a character boundary.
+// A new zero-filled name buffer holding the whole of `text`: at least
+// kCatalogueNameBytes long, longer for a longer name. Names are never cut, so
+// two names that differ only after the 49th byte stay two names; a page cuts
+// a name only where it draws it.
 char* NewNameBuffer(const char* text);
 
 // Rebuilds both lists from the document and sets `catalogueVersion` when the
@@ -34,8 +37,8 @@ void ParseCatalogueDocument(const TiXmlDocument& document, CStdPtrArray& regionL
 // Whether an element name marks a region ("city" in any letter case).
 bool IsRegionElement(const TiXmlElement& element);
 
-// The first region element whose name attribute equals `regionName` without
-// regard to ASCII case; null when there is none.
+// The first region element whose name attribute equals the whole of
+// `regionName` without regard to ASCII case; null when there is none.
 const TiXmlElement* FindRegionElement(const TiXmlDocument& document, const char* regionName);
 
 struct TStation
@@ -48,7 +51,7 @@ struct TStation
 // outside the format and skipped.
 std::vector<TStation> RegionStations(const TiXmlDocument& document, const char* regionName);
 
-// Stations whose style attribute equals `styleName` without regard to ASCII
-// case, region by region in document order; a station two regions list comes
+// Stations whose style attribute equals the whole of `styleName` without
+// regard to ASCII case, region by region in document order; a station two regions list comes
 // twice. Station elements without a style are skipped.
 std::vector<TStation> StyleStations(const TiXmlDocument& document, const char* styleName);

@@ -46,7 +46,107 @@ std::size_t SequenceLength(std::string_view bytes, std::size_t i)
     return length;
 }
 
+// Keeps the valid sequences of `bytes` and puts U+FFFD for every other byte.
+std::string RepairedUtf8(std::string_view bytes)
+{
+    std::string result;
+    result.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t length = SequenceLength(bytes, i);
+        if (length == 0) {
+            result += kReplacement;
+            ++i;
+        } else {
+            result.append(bytes.substr(i, length));
+            i += length;
+        }
+    }
+    return result;
+}
+
+bool IsXmlSpace(char ch)
+{
+    return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n';
+}
+
+bool EqualsAsciiNoCase(std::string_view left, std::string_view right)
+{
+    if (left.size() != right.size())
+        return false;
+    for (std::size_t i = 0; i < left.size(); ++i) {
+        char a = left[i], b = right[i];
+        if (a >= 'A' && a <= 'Z')
+            a = static_cast<char>(a - 'A' + 'a');
+        if (b >= 'A' && b <= 'Z')
+            b = static_cast<char>(b - 'A' + 'a');
+        if (a != b)
+            return false;
+    }
+    return true;
+}
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// Longest XML declaration looked at, in bytes: the encoding is in its first
+// few dozen bytes in any real file.
+constexpr std::size_t kDeclarationBytes = 256;
+
 } // namespace
+
+std::string DeclaredEncoding(std::string_view bytes)
+{
+    std::size_t i = bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark ? kByteOrderMark.size() : 0;
+    while (i < bytes.size() && IsXmlSpace(bytes[i]))
+        ++i;
+    if (!EqualsAsciiNoCase(bytes.substr(i, 5), "<?xml") || i + 5 >= bytes.size() || !IsXmlSpace(bytes[i + 5]))
+        return {};
+    const std::string_view declaration = bytes.substr(i, kDeclarationBytes);
+    const std::size_t end = declaration.find("?>");
+    // Pseudo-attributes: name = 'value' or name = "value", separated by blanks.
+    std::size_t at = 5;
+    const std::size_t limit = end == std::string_view::npos ? declaration.size() : end;
+    while (at < limit) {
+        while (at < limit && IsXmlSpace(declaration[at]))
+            ++at;
+        const std::size_t nameBegin = at;
+        while (at < limit && declaration[at] != '=' && !IsXmlSpace(declaration[at]))
+            ++at;
+        const std::string_view name = declaration.substr(nameBegin, at - nameBegin);
+        while (at < limit && IsXmlSpace(declaration[at]))
+            ++at;
+        if (at >= limit || declaration[at] != '=')
+            return {};
+        ++at;
+        while (at < limit && IsXmlSpace(declaration[at]))
+            ++at;
+        if (at >= limit || (declaration[at] != '"' && declaration[at] != '\''))
+            return {};
+        const char quote = declaration[at++];
+        const std::size_t valueEnd = declaration.find(quote, at);
+        if (valueEnd == std::string_view::npos || valueEnd > limit)
+            return {};
+        if (EqualsAsciiNoCase(name, "encoding"))
+            return std::string(declaration.substr(at, valueEnd - at));
+        at = valueEnd + 1;
+    }
+    return {};
+}
+
+ETextEncoding DetectEncoding(std::string_view bytes)
+{
+    const std::string declared = DeclaredEncoding(bytes);
+    for (std::string_view name : {"UTF-8", "UTF8"}) {
+        if (EqualsAsciiNoCase(declared, name))
+            return ETextEncoding::Utf8;
+    }
+    for (std::string_view name : {"GBK", "GB2312", "GB18030"}) {
+        if (EqualsAsciiNoCase(declared, name))
+            return ETextEncoding::Gb18030;
+    }
+    if (bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark)
+        return ETextEncoding::Utf8;
+    return IsValidUtf8(bytes) ? ETextEncoding::Utf8 : ETextEncoding::Gb18030;
+}
 
 bool IsValidUtf8(std::string_view bytes)
 {
@@ -61,25 +161,12 @@ bool IsValidUtf8(std::string_view bytes)
 
 std::string ToUtf8(std::string_view bytes)
 {
-    if (IsValidUtf8(bytes))
-        return std::string(bytes);
+    if (DetectEncoding(bytes) == ETextEncoding::Utf8)
+        return IsValidUtf8(bytes) ? std::string(bytes) : RepairedUtf8(bytes);
 
     iconv_t converter = iconv_open("UTF-8", "GB18030");
-    if (converter == reinterpret_cast<iconv_t>(-1)) {
-        // Without a converter, keep the valid sequences and mark the rest.
-        std::string result;
-        for (std::size_t i = 0; i < bytes.size();) {
-            const std::size_t length = SequenceLength(bytes, i);
-            if (length == 0) {
-                result += kReplacement;
-                ++i;
-            } else {
-                result.append(bytes.substr(i, length));
-                i += length;
-            }
-        }
-        return result;
-    }
+    if (converter == reinterpret_cast<iconv_t>(-1))
+        return RepairedUtf8(bytes); // without a converter, keep what is valid
 
     std::string result;
     // GB18030 needs at most 4 bytes per character and UTF-8 at most 4, plus

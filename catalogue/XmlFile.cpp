@@ -9,27 +9,53 @@
 #include <fstream>
 #include <limits>
 #include <string>
+#include <utility>
 
-void ReadXmlFile(TiXmlDocument* document, const char* path, bool unscramble)
+namespace {
+
+// A file too large to read at all fails like one that does not parse.
+TXmlFileResult RefusedAsTooLarge(TiXmlDocument& document)
 {
+    document.ClearError();
+    document.SetError(TiXmlBase::TIXML_ERROR, nullptr, nullptr, TIXML_ENCODING_UNKNOWN);
+    return {EXmlFileStatus::Refused, EXmlRefusal::TooLarge};
+}
+
+} // namespace
+
+TXmlFileResult ReadXmlFile(TiXmlDocument* document, const char* path, bool unscramble)
+{
+    TXmlFileResult result;
     if (document == nullptr || path == nullptr)
-        return;
+        return result;
 
     // Opened for reading only: an installed catalogue that the user may not
     // write is still a catalogue.
     std::ifstream file(path, std::ios::binary);
     if (!file)
-        return;
+        return result;
     file.seekg(0, std::ios::end);
     const std::streamoff size = file.tellg();
-    if (size < 0 || size > kMaxXmlFileBytes)
-        return;
+    if (size < 0)
+        return result;
+    if (size > kMaxXmlFileBytes)
+        return RefusedAsTooLarge(*document);
     file.seekg(0, std::ios::beg);
 
     std::string bytes(static_cast<std::size_t>(size), '\0');
     if (size > 0 && !file.read(bytes.data(), size))
-        return;
+        return result;
 
+    return ParseXmlBytes(document, std::move(bytes), unscramble);
+}
+
+TXmlFileResult ParseXmlBytes(TiXmlDocument* document, std::string bytes, bool unscramble)
+{
+    TXmlFileResult result;
+    if (document == nullptr)
+        return result;
+    if (bytes.size() > static_cast<std::size_t>(kMaxXmlFileBytes))
+        return RefusedAsTooLarge(*document);
     if (unscramble) {
         auto* data = reinterpret_cast<unsigned char*>(bytes.data());
         XorScramble(data, static_cast<std::int32_t>(bytes.size()), data, kFileKey);
@@ -41,12 +67,14 @@ void ReadXmlFile(TiXmlDocument* document, const char* path, bool unscramble)
         bytes.resize(end);
 
     const std::string text = ToUtf8(bytes);
-    document->Parse(text.c_str(), nullptr, TIXML_ENCODING_UTF8);
+    result.refusal = ParseBoundedXml(*document, text);
+    result.status = result.refusal == EXmlRefusal::None ? EXmlFileStatus::Parsed : EXmlFileStatus::Refused;
+    return result;
 }
 
-void ReadXmlFile(TiXmlDocument& document, const char* path)
+TXmlFileResult ReadXmlFile(TiXmlDocument& document, const char* path)
 {
-    ReadXmlFile(&document, path, true);
+    return ReadXmlFile(&document, path, true);
 }
 
 std::int32_t ParseVersionNumber(const char* text)

@@ -20,7 +20,11 @@ void ReadAdList(const char* path, CStdStringPtrMap& adLinks, CStdPtrArray& adTex
 {
     TiXmlDocument document;
     ReadXmlFile(document, path);
+    FillAdList(document, adLinks, adTexts);
+}
 
+void FillAdList(const TiXmlDocument& document, CStdStringPtrMap& adLinks, CStdPtrArray& adTexts)
+{
     FreeAdList(adLinks, adTexts);
 
     const TiXmlElement* root = document.RootElement();

@@ -8,6 +8,8 @@
 #include "uilib/core/StdPtrArray.h"
 #include "uilib/core/StdStringPtrMap.h"
 
+class TiXmlDocument;
+
 // Frees every text of `adTexts` and every link of `adLinks`, and empties both.
 void FreeAdList(CStdStringPtrMap& adLinks, CStdPtrArray& adTexts);
 
@@ -15,3 +17,6 @@ void FreeAdList(CStdStringPtrMap& adLinks, CStdPtrArray& adTexts);
 // (owned CStdString*) in file order, `adLinks` maps each text to its link
 // (owned CStdString*). A missing or unparsable file leaves both empty.
 void ReadAdList(const char* path, CStdStringPtrMap& adLinks, CStdPtrArray& adTexts);
+
+// The same from a document already read.
+void FillAdList(const TiXmlDocument& document, CStdStringPtrMap& adLinks, CStdPtrArray& adTexts);

@@ -6,9 +6,7 @@
 #include "app/RadioWnd.h"
 #include "catalogue/XmlFile.h"
 #include "platform/inet/HttpDownload.h"
-
-#include <fcntl.h>
-#include <unistd.h>
+#include "platform/shell/SafeFile.h"
 
 #include <algorithm>
 #include <atomic>
@@ -111,52 +109,7 @@ TUpdateTiming GetUpdateTiming()
 
 bool InstallFile(const char* source, const char* target)
 {
-    const std::string partPath = std::string(target) + ".part";
-    const int input = ::open(source, O_RDONLY | O_CLOEXEC);
-    if (input < 0)
-        return false;
-    const int output = ::open(partPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (output < 0) {
-        ::close(input);
-        return false;
-    }
-
-    bool ok = true;
-    char buffer[64 * 1024];
-    for (;;) {
-        const ssize_t got = ::read(input, buffer, sizeof buffer);
-        if (got == 0)
-            break;
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            ok = false;
-            break;
-        }
-        for (ssize_t written = 0; written < got;) {
-            const ssize_t put = ::write(output, buffer + written, static_cast<std::size_t>(got - written));
-            if (put < 0) {
-                if (errno == EINTR)
-                    continue;
-                ok = false;
-                break;
-            }
-            written += put;
-        }
-        if (!ok)
-            break;
-    }
-    ::close(input);
-    // The data must be on disk before the rename makes it the installed file.
-    if (::fsync(output) != 0)
-        ok = false;
-    if (::close(output) != 0)
-        ok = false;
-    if (ok && std::rename(partPath.c_str(), target) != 0)
-        ok = false;
-    if (!ok)
-        std::remove(partPath.c_str());
-    return ok;
+    return static_cast<bool>(ReplaceFileWithCopy(target, source));
 }
 
 DWORD CRadioWnd::UpdateProc(void* parameter)

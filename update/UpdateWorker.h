@@ -37,7 +37,8 @@ struct TUpdateTiming
 void SetUpdateTiming(const TUpdateTiming& timing);
 TUpdateTiming GetUpdateTiming();
 
-// Puts a copy of `source` at `target` without ever leaving `target` torn:
-// the copy is written beside it, flushed to disk and renamed over it. False
-// (and `target` untouched) when any step fails.
+// Puts a copy of `source` at `target` without ever leaving `target` torn
+// (platform/shell/SafeFile.h): a symbolic link stays a link to the replaced
+// file, and the target keeps its permissions. False (and `target` untouched)
+// when any step fails.
 bool InstallFile(const char* source, const char* target);

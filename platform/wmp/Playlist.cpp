@@ -50,7 +50,7 @@ std::string Lower(std::string text)
 // HTML markup, which an error page served in place of a playlist is made of.
 bool IsPlausibleEntry(const std::string& entry)
 {
-    if (entry.empty())
+    if (entry.empty() || entry.size() > kMaxPlaylistEntryBytes)
         return false;
     for (const char ch : entry) {
         const unsigned char byte = static_cast<unsigned char>(ch);
@@ -82,6 +82,8 @@ bool IsHlsPlaylist(const std::string& text)
 
 std::vector<std::string> ParsePlaylist(const std::string& input, const std::string& playlistUrl)
 {
+    if (input.size() > kMaxPlaylistTextBytes)
+        return {};
     std::string text = input;
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
         text.erase(0, 3);
@@ -108,7 +110,7 @@ std::vector<std::string> ParsePlaylist(const std::string& input, const std::stri
             continue;
         pls = true;
         const std::string value = CutAtBlank(Trimmed(line.substr(equals + 1)));
-        if (IsPlausibleEntry(value) && numbered.find(number) == numbered.end())
+        if (IsPlausibleEntry(value) && numbered.size() < kMaxPlaylistEntries && numbered.find(number) == numbered.end())
             numbered[number] = value;
     }
     std::vector<std::string> entries;
@@ -125,7 +127,7 @@ std::vector<std::string> ParsePlaylist(const std::string& input, const std::stri
             continue;
         if (!UrlScheme(line).empty())
             line = CutAtBlank(line);
-        if (IsPlausibleEntry(line))
+        if (IsPlausibleEntry(line) && entries.size() < kMaxPlaylistEntries)
             entries.push_back(Resolved(line, playlistUrl));
     }
     return entries;

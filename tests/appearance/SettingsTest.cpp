@@ -6,6 +6,9 @@
 #include "appearance/Settings.h"
 #include "uilib/core/ImageInfo.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <iterator>
 
@@ -309,24 +312,90 @@ TEST_F(CSettingsTest, FailedSaveLeavesTheOldFileWhole)
     const std::string original = "<config>\n  <skin name=\"minBlue\" path=\"#\"/>\n  <keep/>\n</config>\n";
     WriteFile(SettingsPath(), original);
     Start();
-    const std::filesystem::path part = SettingsPath().string() + ".part";
 
-    // The file beside it cannot be made.
+    // Whatever lies beside the file under a fixed name is no obstacle: the
+    // new text goes to a file of a name of its own.
+    const std::filesystem::path part = SettingsPath().string() + ".part";
     std::filesystem::create_directories(part);
     window->SaveSkinChoice(kChoiceLove, nullptr);
-    EXPECT_EQ(ReadText(SettingsPath()), original);
-    std::filesystem::remove(part);
-
-    // The disk fills up while the new text is written.
-    std::filesystem::create_symlink("/dev/full", part);
-    window->SaveSkinChoice(kChoiceLove, nullptr);
-    EXPECT_EQ(ReadText(SettingsPath()), original);
-    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(part))) << "nothing left beside it";
-
-    // The same save succeeds once the disk has room.
-    window->SaveSkinChoice(kChoiceLove, nullptr);
     EXPECT_STREQ(Saved().RootElement()->FirstChildElement("skin")->Attribute("name"), "minLove");
-    EXPECT_NE(Saved().RootElement()->FirstChildElement("keep"), nullptr);
+    EXPECT_TRUE(std::filesystem::is_directory(part));
+    std::filesystem::remove(part);
+    WriteFile(SettingsPath(), original);
+
+    // A config folder the user may not change: the save fails, reports it,
+    // and the old file stays as it was with nothing beside it. (Root may
+    // write anywhere, so the save runs as an ordinary user.)
+    const std::filesystem::path config = SettingsPath().parent_path();
+    std::filesystem::permissions(config, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
+                                             std::filesystem::perms::group_read | std::filesystem::perms::group_exec |
+                                             std::filesystem::perms::others_read | std::filesystem::perms::others_exec);
+    std::filesystem::permissions(folder, std::filesystem::perms::others_exec, std::filesystem::perm_options::add);
+    const std::string path = SettingsPath().string();
+    TiXmlDocument document;
+    document.Parse(original.c_str());
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(2);
+        ::_exit(SaveSettingsFile(document, path.c_str()) ? 1 : 0);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    std::filesystem::permissions(config, std::filesystem::perms::owner_all);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(ReadText(SettingsPath()), original);
+    for (const auto& entry : std::filesystem::directory_iterator(config))
+        EXPECT_EQ(entry.path().filename().string().rfind(".config.xml", 0), std::string::npos) << entry.path();
+}
+
+TEST_F(CSettingsTest, SavingThroughALinkKeepsTheLinkAndTheFilesMode)
+{
+    const std::filesystem::path real = folder / "dotfiles" / "orvane.xml";
+    std::filesystem::create_directories(real.parent_path());
+    WriteFile(real, "<config><skin name=\"minBlue\" path=\"#\"/></config>");
+    std::filesystem::permissions(real, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::filesystem::remove(SettingsPath());
+    std::filesystem::create_symlink(real, SettingsPath());
+    Start();
+    EXPECT_EQ(window->backgroundImage, kBlue);
+
+    window->SaveSkinChoice(kChoiceLove, nullptr);
+    EXPECT_TRUE(std::filesystem::is_symlink(SettingsPath()));
+    EXPECT_EQ(std::filesystem::status(real).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_STREQ(Saved().RootElement()->FirstChildElement("skin")->Attribute("name"), "minLove");
+}
+
+TEST_F(CSettingsTest, AFileInTheHistoricalCodePageIsSavedAsUtf8AndSaysSo)
+{
+    // "北京" in GBK, in a file that declares GBK.
+    WriteFile(SettingsPath(), "<?xml version=\"1.0\" encoding=\"GBK\"?>\n<config city=\"\xB1\xB1\xBE\xA9\">"
+                              "<skin name=\"minBlue\" path=\"#\"/></config>");
+    Start();
+    EXPECT_EQ(window->backgroundImage, kBlue);
+    window->SaveSkinChoice(kChoiceLove, nullptr);
+    const std::string saved = ReadText(SettingsPath());
+    EXPECT_NE(saved.find("encoding=\"UTF-8\""), std::string::npos) << saved;
+    EXPECT_NE(saved.find("city=\"北京\""), std::string::npos) << saved;
+
+    // And the next start reads the same text back.
+    LoadAgain();
+    EXPECT_STREQ(window->settingsDoc->RootElement()->Attribute("city"), "北京");
+    EXPECT_EQ(window->backgroundImage, kLove);
+}
+
+TEST_F(CSettingsTest, ADeeplyNestedFileIsRefusedAndNeverOverwritten)
+{
+    std::string deep = "<config><skin name=\"minBlue\" path=\"#\"/>";
+    for (int i = 0; i < 50000; ++i)
+        deep += "<x>";
+    WriteFile(SettingsPath(), deep);
+    Start();
+    ASSERT_TRUE(window->settingsDoc->Error());
+    EXPECT_EQ(window->settingsDoc->RootElement(), nullptr);
+    window->SaveSkinChoice(kChoiceLove, nullptr);
+    EXPECT_EQ(ReadText(SettingsPath()), deep);
 }
 
 TEST_F(CSettingsTest, AFileThatDidNotParseIsNeverOverwritten)
@@ -352,4 +421,11 @@ TEST_F(CSettingsTest, FileWithAByteOrderMarkIsReadAndSaved)
     TiXmlDocument saved = Saved();
     ASSERT_FALSE(saved.Error()) << saved.ErrorDesc();
     EXPECT_STREQ(saved.RootElement()->FirstChildElement("skin")->Attribute("name"), "minLove");
+    EXPECT_EQ(ReadText(SettingsPath()).rfind("\xEF\xBB\xBF<config>", 0), 0u) << "the mark is written back";
+
+    // A file without one gets none.
+    WriteFile(SettingsPath(), "<config><skin name=\"minBlue\" path=\"#\"/></config>");
+    LoadAgain();
+    window->SaveSkinChoice(kChoiceLove, nullptr);
+    EXPECT_EQ(ReadText(SettingsPath()).rfind("<config>", 0), 0u);
 }

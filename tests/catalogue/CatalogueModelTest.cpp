@@ -60,21 +60,43 @@ TEST(CatalogueModel, VersionOnlyAfterTheRootAndOnlyWithText)
     EXPECT_TRUE(Parse("").regions.empty());
 }
 
-TEST(CatalogueModel, NamesFitTheirBufferAndAreCutAtACharacterBoundary)
+TEST(CatalogueModel, NamesAreKeptWholeHoweverLong)
 {
     const std::string fortyNine(49, 'a');
     const std::string fifty(50, 'b');
-    // 16 three-byte characters are 48 bytes; a 17th would end at byte 51.
     std::string chinese;
     for (int i = 0; i < 17; ++i)
-        chinese += "电";
+        chinese += "电"; // 51 bytes
     const std::string xml = "<r><city n=\"" + fortyNine + "\"/><city n=\"" + fifty + "\"/><city n=\"" + chinese +
-                            "\"/></r>";
+                            "\"/><styles><s n=\"" + fifty + fifty + "\"/></styles></r>";
     const TParsed parsed = Parse(xml.c_str());
-    ASSERT_EQ(parsed.regions.size(), 3u);
-    EXPECT_EQ(parsed.regions[0], fortyNine);
-    EXPECT_EQ(parsed.regions[1], fifty.substr(0, 49));
-    EXPECT_EQ(parsed.regions[2], chinese.substr(0, 48));
+    EXPECT_EQ(parsed.regions, std::vector<std::string>({fortyNine, fifty, chinese}));
+    EXPECT_EQ(parsed.styles, std::vector<std::string>({fifty + fifty}));
+}
+
+TEST(CatalogueModel, LongNamesThatShareTheirFirst49BytesStayApart)
+{
+    const std::string x49(49, 'X');
+    const std::string s49(49, 'S');
+    const std::string xml = "<r><city n=\"" + x49 + "\"><st a=\"short\" b=\"http://a/1\" c=\"" + s49 +
+                            "\"/></city><city n=\"" + x49 + "Y\"><st a=\"long\" b=\"http://a/2\" c=\"" + s49 +
+                            "Z\"/><st a=\"long2\" b=\"http://a/3\" c=\"" + s49 + "z\"/></city></r>";
+    TiXmlDocument document;
+    document.Parse(xml.c_str(), nullptr, TIXML_ENCODING_UTF8);
+    auto names = [](const std::vector<TStation>& stations) {
+        std::vector<std::string> result;
+        for (const TStation& station : stations)
+            result.emplace_back(station.name.GetData());
+        return result;
+    };
+    EXPECT_EQ(names(RegionStations(document, (x49 + "Y").c_str())), std::vector<std::string>({"long", "long2"}));
+    EXPECT_EQ(names(RegionStations(document, x49.c_str())), std::vector<std::string>({"short"}));
+    EXPECT_TRUE(RegionStations(document, (x49 + "YY").c_str()).empty());
+    // Styles compare whole, still without regard to ASCII case.
+    EXPECT_EQ(names(StyleStations(document, (s49 + "Z").c_str())), std::vector<std::string>({"long", "long2"}));
+    EXPECT_EQ(names(StyleStations(document, s49.c_str())), std::vector<std::string>({"short"}));
+    EXPECT_EQ(names(StyleStations(document, (std::string(49, 's') + "z").c_str())),
+              std::vector<std::string>({"long", "long2"}));
 }
 
 TEST(CatalogueModel, ElementsWithoutANameAttributeAreSkipped)

@@ -257,3 +257,61 @@ TEST_F(CataloguePages, AMissingCatalogueGivesBothHeadingsAndNoOption)
     EXPECT_EQ(CategoryTexts(), "");
     EXPECT_EQ(window->catalogueVersion.load(), 0);
 }
+
+namespace {
+
+std::string DeeplyNested(int depth)
+{
+    std::string text = "<catalogue>";
+    for (int i = 0; i < depth; ++i)
+        text += "<city name=\"deep\">";
+    return text + "</catalogue><version>99</version>";
+}
+
+} // namespace
+
+TEST_F(CataloguePages, LongRegionAndStyleNamesOpenTheirOwnStationsOnly)
+{
+    const std::string x49(49, 'X');
+    const std::string s49(49, 'S');
+    WriteCatalogue("<c><city n=\"" + x49 + "\"><s a='short' b='u1' c='" + s49 + "'/></city><city n=\"" + x49 +
+                   "Y\"><s a='long' b='u2' c='" + s49 + "Z'/></city><styles><t n='" + s49 + "'/><t n='" + s49 +
+                   "Z'/></styles></c>");
+    Start();
+    EXPECT_EQ(CategoryTexts(), "c:" + x49 + " c:" + x49 + "Y s:" + s49 + " s:" + s49 + "Z ");
+
+    std::vector<CControlUI*> options;
+    for (CControlUI* row : CategoryRows()) {
+        for (CControlUI* child : Children(AsContainer(row))) {
+            if (std::string(child->GetClass()) == "OptionUI")
+                options.push_back(child);
+        }
+    }
+    ASSERT_EQ(options.size(), 4u);
+    const std::vector<std::pair<int, std::string>> clicks = {{1, "long"}, {0, "short"}, {3, "long"}, {2, "short"}};
+    for (const auto& [index, station] : clicks) {
+        Notify(options[static_cast<std::size_t>(index)], "click");
+        ASSERT_NE(StationOption(0), nullptr) << index;
+        EXPECT_EQ(std::string(StationOption(0)->GetText()), station) << index;
+        EXPECT_EQ(StationOption(1), nullptr) << index;
+    }
+}
+
+TEST_F(CataloguePages, DeeplyNestedCatalogueLoadsAsABrokenOneAtStartAndOnReload)
+{
+    WriteCatalogue(DeeplyNested(50000));
+    Start();
+    EXPECT_EQ(CategoryTexts(), "");
+    EXPECT_EQ(window->catalogueVersion.load(), 0);
+
+    WriteCatalogue(MakeCatalogue(2, 1, 1, 5));
+    window->ReloadCatalogue();
+    EXPECT_EQ(CategoryTexts(), "c:R0 c:R1 s:S0 ");
+    EXPECT_EQ(window->catalogueVersion.load(), 5);
+
+    WriteCatalogue(DeeplyNested(50000));
+    window->ReloadCatalogue();
+    EXPECT_EQ(CategoryTexts(), "");
+    EXPECT_EQ(window->catalogueVersion.load(), 5) << "a refused file has no version";
+    EXPECT_TRUE(::IsWindow(Hwnd()));
+}

@@ -60,3 +60,22 @@ TEST(InstallFile, ReplacesTheTargetWholeOrNotAtAll)
     EXPECT_EQ(FilesIn(folder), std::vector<std::string>({"a-folder", "installed.dll", "new.dll"}));
     fs::remove_all(folder);
 }
+
+TEST(InstallFile, ReplacesTheFileALinkPointsToAndKeepsItsMode)
+{
+    const fs::path folder = fs::temp_directory_path() / ("orvane-install-link-" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder / "real");
+    WriteFile(folder / "new.dll", "new");
+    WriteFile(folder / "real" / "fmradios.dll", "old");
+    fs::permissions(folder / "real" / "fmradios.dll", fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink("real/fmradios.dll", folder / "fmradios.dll");
+
+    EXPECT_TRUE(InstallFile((folder / "new.dll").c_str(), (folder / "fmradios.dll").c_str()));
+    EXPECT_TRUE(fs::is_symlink(folder / "fmradios.dll"));
+    EXPECT_EQ(ReadFile(folder / "real" / "fmradios.dll"), "new");
+    EXPECT_EQ(fs::status(folder / "real" / "fmradios.dll").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(FilesIn(folder / "real"), std::vector<std::string>({"fmradios.dll"}));
+    fs::remove_all(folder);
+}

@@ -162,3 +162,41 @@ TEST_F(UpdateWorker, StopDuringADownloadReturnsPromptlyAndLeavesNoPartOfIt)
     EXPECT_EQ(FilesIn(cache), std::vector<std::string>());
     EXPECT_EQ(FilesIn(config), std::vector<std::string>({"config.xml", "fmradios.dll"}));
 }
+
+TEST_F(UpdateWorker, DeeplyNestedCatalogueFromTheServerIsRefusedAndNothingIsInstalled)
+{
+    // 50,000 nested elements, about 1.2 MB, claiming a version above the
+    // installed one: the parser alone overflows the stack on such a file.
+    std::string deep = "<catalogue>";
+    for (int i = 0; i < 50000; ++i)
+        deep += "<city name=\"deep\">";
+    for (int i = 0; i < 50000; ++i)
+        deep += "</city>";
+    deep += "</catalogue><version>99</version>";
+    ASSERT_GT(deep.size(), 1200000u);
+
+    const std::string installed = OneRegionCatalogue("本地", "<version>3</version>");
+    WriteCatalogue(installed);
+    ServeBehindGate(kCataloguePath, Ok(Scrambled(deep)));
+    ServeBehindGate(kAdsPath, Ok(Scrambled(kAdsXml)));
+    PointAtServer();
+    UseTiming(600000);
+
+    Start();
+    ASSERT_EQ(window->catalogueVersion.load(), 3);
+    gate.Open();
+    const auto catalogueRequests = [&] {
+        const std::vector<HttpRequest> requests = server.Requests();
+        return std::count_if(requests.begin(), requests.end(),
+                             [](const HttpRequest& request) { return request.path == kCataloguePath; });
+    };
+    // Each copy is refused as broken, so the worker keeps asking for the
+    // catalogue while the ad list arrives as usual.
+    ASSERT_TRUE(PumpNoting([&] { return Arrived(WM_ADS_REPLACED) == 1 && catalogueRequests() >= 3; }));
+    EXPECT_EQ(Arrived(WM_CATALOGUE_REPLACED), 0);
+    EXPECT_EQ(ReadFile(config / "fmradios.dll"), Scrambled(installed));
+    EXPECT_FALSE(fs::exists(cache / "fmradios_tmp.dll")) << "a refused copy is deleted";
+    EXPECT_EQ(window->catalogueVersion.load(), 3);
+    EXPECT_EQ(RegionNames(), std::vector<std::string>({"本地"}));
+    EXPECT_TRUE(::IsWindow(Hwnd()));
+}

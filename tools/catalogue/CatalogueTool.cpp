@@ -9,11 +9,13 @@
 // what the player will show: one tab-separated line per item, the version
 // first (when the file has one), then the regions with their station counts
 // and the styles with theirs, or the advertisements with their links. It exits
-// 1 when the file has no root element.
+// 1 when the file has no root element or lies beyond the bounds the player
+// sets on outside data (size, nesting depth, number of nodes).
 
 #include "catalogue/CatalogueModel.h"
 #include "catalogue/XmlFile.h"
 #include "catalogue/XorScramble.h"
+#include "platform/shell/SafeFile.h"
 #include "update/AdList.h"
 
 #include <cstdio>
@@ -33,8 +35,8 @@ int Usage()
     return 2;
 }
 
-// Writes IN XORed with the file key to OUT, through a file beside OUT that is
-// renamed over it, so OUT is never left half-written.
+// Writes IN XORed with the file key to OUT, replaced whole
+// (platform/shell/SafeFile.h), so OUT is never left half-written.
 int Transform(const char* inputPath, const char* outputPath)
 {
     std::ifstream input(inputPath, std::ios::binary);
@@ -50,19 +52,10 @@ int Transform(const char* inputPath, const char* outputPath)
     auto* data = reinterpret_cast<unsigned char*>(bytes.data());
     XorScramble(data, static_cast<std::int32_t>(bytes.size()), data, kFileKey);
 
-    const std::string temporaryPath = std::string(outputPath) + ".part";
-    {
-        std::ofstream output(temporaryPath, std::ios::binary | std::ios::trunc);
-        output.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        if (!output.flush()) {
-            std::cerr << "orvane-catalogue: cannot write " << temporaryPath << "\n";
-            std::remove(temporaryPath.c_str());
-            return 1;
-        }
-    }
-    if (std::rename(temporaryPath.c_str(), outputPath) != 0) {
-        std::cerr << "orvane-catalogue: cannot replace " << outputPath << "\n";
-        std::remove(temporaryPath.c_str());
+    const TReplaceResult replaced = ReplaceFileContents(outputPath, bytes);
+    if (!replaced) {
+        std::cerr << "orvane-catalogue: cannot write " << outputPath << " (" << replaced.step << ": "
+                  << std::strerror(replaced.error) << ")\n";
         return 1;
     }
     return 0;
@@ -80,7 +73,12 @@ bool LooksLikeCatalogue(const TiXmlElement& root)
 int Check(const char* path)
 {
     TiXmlDocument document;
-    ReadXmlFile(document, path);
+    const TXmlFileResult read = ReadXmlFile(document, path);
+    if (read.status == EXmlFileStatus::Refused) {
+        std::cerr << "orvane-catalogue: " << path << " is refused: " << DescribeXmlRefusal(read.refusal)
+                  << " (the player reads it as a broken file)\n";
+        return 1;
+    }
     const TiXmlElement* root = document.RootElement();
     if (root == nullptr) {
         std::cerr << "orvane-catalogue: " << path << " has no root element (missing, not scrambled, or not XML)\n";

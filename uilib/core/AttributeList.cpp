@@ -1,5 +1,7 @@
 #include "uilib/core/AttributeList.h"
 
+#include <cstring>
+
 namespace {
 
 bool IsBlank(char ch)
@@ -36,12 +38,18 @@ std::vector<TAttribute> ParseAttributeList(const char* list, bool* complete, int
         }
         return result;
     };
+    if (strnlen(list, kMaxAttributeListBytes + 1) > kMaxAttributeListBytes) {
+        return fail(list + kMaxAttributeListBytes);
+    }
     for (;;) {
         while (IsBlank(*cursor)) {
             ++cursor;
         }
         if (*cursor == '\0') {
             return result;
+        }
+        if (result.size() == kMaxAttributePairs) {
+            return fail(cursor);
         }
         const char* nameBegin = cursor;
         while (*cursor != '\0' && !IsBlank(*cursor) && *cursor != '=' && !IsQuote(*cursor)) {

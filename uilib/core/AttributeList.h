@@ -19,9 +19,19 @@
 // A malformed list (no '=', no opening quote, an unterminated value, a
 // missing name) yields every pair before the fault, in order, and stops
 // there; the pair that holds the fault is dropped whole.
+//
+// Lists from outside are bounded: a list longer than kMaxAttributeListBytes
+// yields nothing and counts as malformed at that offset, and one with more
+// than kMaxAttributePairs pairs stops after that many, malformed at the next.
 
+#include <cstddef>
 #include <string>
 #include <vector>
+
+// Far above any list of a layout or of the pages built at run time (a few
+// hundred bytes, a dozen pairs).
+constexpr std::size_t kMaxAttributeListBytes = 64 * 1024;
+constexpr std::size_t kMaxAttributePairs = 256;
 
 // Plain std::string pieces: the tokenizer's output is consumed at once by
 // SetAttribute(name.c_str(), value.c_str()).

@@ -4,6 +4,7 @@
 #include "uilib/controls/ControlUI.h"
 #include "uilib/core/ResourceStore.h"
 #include "uilib/core/ValueParsers.h"
+#include "uilib/core/XmlBounds.h"
 #include "uilib/layout/ControlFactory.h"
 #include "uilib/layout/LayoutDiagnostics.h"
 #include "uilib/window/PaintManagerUI.h"
@@ -55,7 +56,11 @@ CControlUI* CDialogBuilder::Create(const char* layout, const char* /*type*/, IDi
     }
 
     TiXmlDocument document;
-    document.Parse(text.GetData(), nullptr, TIXML_ENCODING_UTF8);
+    const EXmlRefusal refusal = ParseBoundedXml(document, text.GetData());
+    if (refusal != EXmlRefusal::None) {
+        CLayoutDiagnostics::Report("not a layout: %s", DescribeXmlRefusal(refusal));
+        return nullptr;
+    }
     if (document.Error()) {
         scope.SetLine(document.ErrorRow());
         CLayoutDiagnostics::Report("not a layout: %s", document.ErrorDesc());

@@ -197,3 +197,31 @@ TEST(MediaLocation, BaseFolderIsTheExecutablesUnlessATestSetsOne)
     SetPlayerBaseFolder("");
     EXPECT_EQ(PlayerBaseFolder(), own);
 }
+
+TEST(Playlist, PlaylistsBeyondTheBoundsAreRefusedOrCut)
+{
+    // More entries than any station lists: the first ones are kept.
+    std::string m3u, pls = "[playlist]\n";
+    for (std::size_t i = 0; i < kMaxPlaylistEntries + 5; ++i) {
+        m3u += "http://a.example/" + std::to_string(i) + "\n";
+        pls += "File" + std::to_string(i + 1) + "=http://b.example/" + std::to_string(i) + "\n";
+    }
+    const Entries fromM3u = ParsePlaylist(m3u, "");
+    ASSERT_EQ(fromM3u.size(), kMaxPlaylistEntries);
+    EXPECT_EQ(fromM3u.front(), "http://a.example/0");
+    EXPECT_EQ(fromM3u.back(), "http://a.example/" + std::to_string(kMaxPlaylistEntries - 1));
+    const Entries fromPls = ParsePlaylist(pls, "");
+    ASSERT_EQ(fromPls.size(), kMaxPlaylistEntries);
+    EXPECT_EQ(fromPls.front(), "http://b.example/0");
+
+    // An entry longer than any address is no entry; the next one still is.
+    const std::string longEntry = "http://c.example/" + std::string(kMaxPlaylistEntryBytes, 'x');
+    EXPECT_EQ(ParsePlaylist(longEntry + "\nhttp://c.example/ok\n", ""), Entries{"http://c.example/ok"});
+
+    // A text past the bound is refused whole.
+    std::string huge = "http://d.example/first\n";
+    huge.resize(kMaxPlaylistTextBytes + 1, '#');
+    EXPECT_EQ(ParsePlaylist(huge, ""), Entries{});
+    huge.resize(kMaxPlaylistTextBytes);
+    EXPECT_EQ(ParsePlaylist(huge, ""), Entries{"http://d.example/first"});
+}

@@ -123,3 +123,32 @@ TEST(AttributeList, MalformedListsKeepWhatParsedAndStop)
         EXPECT_EQ(faultOffset, row.faultOffset) << row.list;
     }
 }
+
+TEST(AttributeList, ListsBeyondTheBoundsAreRefused)
+{
+    // Up to the longest list taken, a long value parses whole.
+    const std::string value(kMaxAttributeListBytes - 8, 'x');
+    const std::string longest = "text=\"" + value + "\"";
+    ASSERT_EQ(longest.size(), kMaxAttributeListBytes - 1);
+    bool complete = false;
+    int faultOffset = 0;
+    EXPECT_EQ(Parse(longest.c_str(), &complete, &faultOffset), Pairs({{"text", value}}));
+    EXPECT_TRUE(complete);
+
+    const std::string tooLong = longest + "  ";
+    EXPECT_EQ(Parse(tooLong.c_str(), &complete, &faultOffset), Pairs());
+    EXPECT_FALSE(complete);
+    EXPECT_EQ(faultOffset, static_cast<int>(kMaxAttributeListBytes));
+
+    // The pairs past the last one counted are dropped.
+    std::string many;
+    for (std::size_t i = 0; i <= kMaxAttributePairs; ++i) {
+        many += "a" + std::to_string(i) + "='" + std::to_string(i) + "' ";
+    }
+    const Pairs pairs = Parse(many.c_str(), &complete, &faultOffset);
+    ASSERT_EQ(pairs.size(), kMaxAttributePairs);
+    EXPECT_EQ(pairs.back().first, "a" + std::to_string(kMaxAttributePairs - 1));
+    EXPECT_FALSE(complete);
+    const std::string next = "a" + std::to_string(kMaxAttributePairs) + "='";
+    EXPECT_EQ(many.substr(static_cast<std::size_t>(faultOffset), next.size()), next);
+}

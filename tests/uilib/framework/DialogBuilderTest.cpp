@@ -356,3 +356,31 @@ TEST(AttributeList, ImageAttributesKeepTheTextAsGivenAndTheStationListsApply)
     EXPECT_EQ(row.GetInset().right, 10);
     EXPECT_EQ(row.GetBkImage(), "file='bk_white_rd.png' dest='10,0,10,0' corner='5,5,5,5' xtiled='true' ytiled='true'");
 }
+
+TEST(DialogBuilder, DeeplyNestedLayoutIsRefusedInsteadOfOverflowingTheStack)
+{
+    const std::filesystem::path folder = MakeResourceFolder();
+    std::string deep;
+    for (int i = 0; i < 50000; ++i) {
+        deep += "<VerticalLayout>";
+    }
+    WriteFile(folder / "deep.xml", deep);
+    std::string nested = "<VerticalLayout name=\"top\">";
+    for (int i = 0; i < 40; ++i) {
+        nested += "<VerticalLayout>";
+    }
+    for (int i = 0; i < 41; ++i) {
+        nested += "</VerticalLayout>";
+    }
+    WriteFile(folder / "nested.xml", nested);
+    TReports reports;
+    CDialogBuilder builder;
+    EXPECT_EQ(builder.Create("deep.xml"), nullptr);
+    EXPECT_TRUE(reports.Has("deep.xml: not a layout: elements nested too deeply"));
+    // A real layout nests far less than the bound and builds whole.
+    CControlUI* built = builder.Create("nested.xml");
+    ASSERT_NE(built, nullptr);
+    EXPECT_EQ(built->GetName(), "top");
+    delete built;
+    std::filesystem::remove_all(folder);
+}

@@ -1,0 +1,1 @@
+[playlist]NumberOfEntries=3File1=http://127.0.0.1:8000/live sid=8Title1=LiveFile2=File3=relative/stream.mp3Version=2
