@@ -209,6 +209,7 @@ struct CPlaybinEngine::Link
     const std::uint64_t sessionId;
     std::atomic<std::int64_t> lastProgress{0}; // monotonic microseconds of the last sign of data
     std::atomic<bool> delivered{false};        // the source has given data
+    std::atomic<std::int64_t> lastRendered{0}; // monotonic microseconds of the last buffer to the audio sink
     std::atomic<int> answer{kAnswerUnknown};   // what the HTTP headers said
 
     static constexpr int kAnswerUnknown = 0;
@@ -239,13 +240,12 @@ struct CPlaybinEngine::Session
 
 namespace {
 
-// Percent of the stream's queue at or below which a live stream that has
-// gone quiet counts as run dry, and at which it plays again.
-constexpr int kUnderrunLowPercent = 10;
-constexpr int kUnderrunHighPercent = 100;
-// Milliseconds without data from the source before a nearly empty queue
-// counts as an underrun rather than the steady trickle of a live stream.
+// Milliseconds without a buffer reaching the audio sink, while playing,
+// after which a live stream counts as run dry (the low mark: nothing left to
+// play), and percent of the stream's queue at which it plays again (the high
+// mark). In between it stays paused, showing the percentage.
 constexpr std::int64_t kUnderrunQuietMilliseconds = 1000;
+constexpr int kUnderrunHighPercent = 100;
 // Playlists followed through playlists before giving up.
 constexpr int kMaxPlaylistDepth = 4;
 
@@ -549,6 +549,11 @@ void CPlaybinEngine::StartPipelineLocked(const std::string& uri)
         FailLocked(problem);
         return;
     }
+    LinkPointer sessionLink;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        sessionLink = session->link;
+    }
     GstElement* playbin = gst_element_factory_make("playbin", nullptr);
     if (playbin == nullptr) {
         gst_object_unref(gst_object_ref_sink(sink));
@@ -556,6 +561,17 @@ void CPlaybinEngine::StartPipelineLocked(const std::string& uri)
         return;
     }
     gst_object_ref_sink(playbin);
+    if (GstPad* sinkPad = gst_element_get_static_pad(sink, "sink")) {
+        // Streaming thread: only the atomic stamp of the link is touched.
+        gst_pad_add_probe(
+            sinkPad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+            [](GstPad*, GstPadProbeInfo*, gpointer box) -> GstPadProbeReturn {
+                (*static_cast<LinkPointer*>(box))->lastRendered = Now();
+                return GST_PAD_PROBE_OK;
+            },
+            BoxLink(sessionLink), [](gpointer box) { FreeBoxedLink(box); });
+        gst_object_unref(sinkPad);
+    }
     g_object_set(playbin, "flags", kPlaybinFlagAudio | kPlaybinFlagSoftVolume, "audio-sink", sink, "uri",
                  uri.c_str(), nullptr);
     gst_stream_volume_set_volume(GST_STREAM_VOLUME(playbin), GST_STREAM_VOLUME_FORMAT_CUBIC, volume.load() / 100.0);
@@ -730,13 +746,14 @@ void CPlaybinEngine::NoteProgress()
 void CPlaybinEngine::CheckUnderrunLocked(std::unique_lock<std::mutex>& lock)
 {
     if (session == nullptr || !session->active || !LiveLocked() || session->underrun ||
-        PlayState() != wmppsPlaying || session->percent < 0 || session->percent > kUnderrunLowPercent)
+        PlayState() != wmppsPlaying)
         return;
-    const std::int64_t quietMicroseconds = Now() - session->link->lastProgress.load();
-    if (quietMicroseconds < kUnderrunQuietMilliseconds * 1000)
+    const std::int64_t starvedMicroseconds = Now() - session->link->lastRendered.load();
+    if (starvedMicroseconds < kUnderrunQuietMilliseconds * 1000)
         return;
     session->underrun = true;
-    ChangeLocked(wmppsBuffering, kStatusBufferingPrefix + std::to_string(session->percent) + "%");
+    const int percent = session->percent < 0 || session->percent >= 100 ? 0 : session->percent;
+    ChangeLocked(wmppsBuffering, kStatusBufferingPrefix + std::to_string(percent) + "%");
     lock.unlock();
     SetPipelineState(GST_STATE_PAUSED);
     lock.lock();
@@ -868,6 +885,7 @@ void CPlaybinEngine::HandleBusMessage(std::uint64_t sessionId, GstMessage* messa
         GstState newState = GST_STATE_NULL;
         gst_message_parse_state_changed(message, &oldState, &newState, nullptr);
         if (newState == GST_STATE_PLAYING && session->wantPlaying && !session->underrun) {
+            session->link->lastRendered = Now(); // the sink's wait for data starts here
             ChangeOpenStateLocked(wmposMediaOpen);
             ChangeLocked(wmppsPlaying, PlayingStatusLocked());
         }
