@@ -86,6 +86,14 @@ void StartGStreamer()
     });
 }
 
+// Plugins a station's pipeline uses: the HTTP source, type finding, the
+// queues, the decoders of MP3, Ogg Vorbis and AAC, HLS, and the output.
+const char* const kPlaybackPlugins[] = {
+    "coreelements", "playback",  "typefindfunctions", "curl",       "audioparsers", "mpg123", "ogg",
+    "vorbis",       "libav",     "adaptivedemux2",    "hls",        "audioconvert", "audioresample",
+    "volume",       "autodetect", "pulseaudio",       "alsa",
+};
+
 std::int64_t Now()
 {
     return g_get_monotonic_time();
@@ -271,6 +279,23 @@ bool IsHttpSource(GstElement* source)
 } // namespace
 
 // ------------------------------------------------------------ construction
+
+void PreparePlayer()
+{
+    static std::once_flag prepared;
+    std::call_once(prepared, [] {
+        // Detached: it holds nothing of the program's, and a player made
+        // meanwhile waits only for gst_init (StartGStreamer's once-flag),
+        // while a plugin still loading here is loaded once for both.
+        std::thread([] {
+            StartGStreamer();
+            for (const char* name : kPlaybackPlugins) {
+                if (GstPlugin* plugin = gst_plugin_load_by_name(name))
+                    gst_object_unref(plugin);
+            }
+        }).detach();
+    });
+}
 
 CPlaybinEngine::CPlaybinEngine(IUnknown* owner, EventQueue queue)
     : owner(owner), queue(std::move(queue)), guiThread(std::this_thread::get_id())
