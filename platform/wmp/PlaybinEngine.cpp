@@ -248,11 +248,13 @@ struct CPlaybinEngine::Session
 
 namespace {
 
-// Milliseconds without a buffer reaching the audio sink, while playing,
-// after which a live stream counts as run dry (the low mark: nothing left to
-// play), and percent of the stream's queue at which it plays again (the high
-// mark). In between it stays paused, showing the percentage.
+// A live stream counts as run dry when no buffer has reached the audio sink
+// for this many milliseconds while playing and its queue is at or below the
+// low mark (percent); it stays paused, showing the percentage, until the
+// queue is back at the high mark. A sink that waits while the queue still
+// holds data is a busy machine, not an underrun.
 constexpr std::int64_t kUnderrunQuietMilliseconds = 1000;
+constexpr int kUnderrunLowPercent = 10;
 constexpr int kUnderrunHighPercent = 100;
 // Playlists followed through playlists before giving up.
 constexpr int kMaxPlaylistDepth = 4;
@@ -771,14 +773,13 @@ void CPlaybinEngine::NoteProgress()
 void CPlaybinEngine::CheckUnderrunLocked(std::unique_lock<std::mutex>& lock)
 {
     if (session == nullptr || !session->active || !LiveLocked() || session->underrun ||
-        PlayState() != wmppsPlaying)
+        PlayState() != wmppsPlaying || session->percent < 0 || session->percent > kUnderrunLowPercent)
         return;
     const std::int64_t starvedMicroseconds = Now() - session->link->lastRendered.load();
     if (starvedMicroseconds < kUnderrunQuietMilliseconds * 1000)
         return;
     session->underrun = true;
-    const int percent = session->percent < 0 || session->percent >= 100 ? 0 : session->percent;
-    ChangeLocked(wmppsBuffering, kStatusBufferingPrefix + std::to_string(percent) + "%");
+    ChangeLocked(wmppsBuffering, kStatusBufferingPrefix + std::to_string(session->percent) + "%");
     lock.unlock();
     SetPipelineState(GST_STATE_PAUSED);
     lock.lock();
