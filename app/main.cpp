@@ -4,9 +4,12 @@
 
 #include "app/RadioWnd.h"
 #include "platform/com/Com.h"
+#include "platform/wmp/Wmp.h"
 
 int main()
 {
+    // GStreamer's start and its plugins load while the window is built.
+    PreparePlayer();
     HINSTANCE instance = ::GetModuleHandle(nullptr);
     CPaintManagerUI::SetInstance(instance);
     CPaintManagerUI::SetResourcePath(CPaintManagerUI::GetInstancePath() + "skin/");

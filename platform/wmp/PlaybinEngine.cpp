@@ -88,6 +88,14 @@ void StartGStreamer()
     });
 }
 
+// Plugins a station's pipeline uses: the HTTP source, type finding, the
+// queues, the decoders of MP3, Ogg Vorbis and AAC, HLS, and the output.
+const char* const kPlaybackPlugins[] = {
+    "coreelements", "playback",  "typefindfunctions", "curl",       "audioparsers", "mpg123", "ogg",
+    "vorbis",       "libav",     "adaptivedemux2",    "hls",        "audioconvert", "audioresample",
+    "volume",       "autodetect", "pulseaudio",       "alsa",
+};
+
 std::int64_t Now()
 {
     return g_get_monotonic_time();
@@ -211,6 +219,7 @@ struct CPlaybinEngine::Link
     const std::uint64_t sessionId;
     std::atomic<std::int64_t> lastProgress{0}; // monotonic microseconds of the last sign of data
     std::atomic<bool> delivered{false};        // the source has given data
+    std::atomic<std::int64_t> lastRendered{0}; // monotonic microseconds of the last buffer to the audio sink
     std::atomic<int> answer{kAnswerUnknown};   // what the HTTP headers said
 
     static constexpr int kAnswerUnknown = 0;
@@ -241,13 +250,14 @@ struct CPlaybinEngine::Session
 
 namespace {
 
-// Percent of the stream's queue at or below which a live stream that has
-// gone quiet counts as run dry, and at which it plays again.
+// A live stream counts as run dry when no buffer has reached the audio sink
+// for this many milliseconds while playing and its queue is at or below the
+// low mark (percent); it stays paused, showing the percentage, until the
+// queue is back at the high mark. A sink that waits while the queue still
+// holds data is a busy machine, not an underrun.
+constexpr std::int64_t kUnderrunQuietMilliseconds = 1000;
 constexpr int kUnderrunLowPercent = 10;
 constexpr int kUnderrunHighPercent = 100;
-// Milliseconds without data from the source before a nearly empty queue
-// counts as an underrun rather than the steady trickle of a live stream.
-constexpr std::int64_t kUnderrunQuietMilliseconds = 1000;
 // Playlists followed through playlists before giving up.
 constexpr int kMaxPlaylistDepth = 4;
 
@@ -273,6 +283,23 @@ bool IsHttpSource(GstElement* source)
 } // namespace
 
 // ------------------------------------------------------------ construction
+
+void PreparePlayer()
+{
+    static std::once_flag prepared;
+    std::call_once(prepared, [] {
+        // Detached: it holds nothing of the program's, and a player made
+        // meanwhile waits only for gst_init (StartGStreamer's once-flag),
+        // while a plugin still loading here is loaded once for both.
+        std::thread([] {
+            StartGStreamer();
+            for (const char* name : kPlaybackPlugins) {
+                if (GstPlugin* plugin = gst_plugin_load_by_name(name))
+                    gst_object_unref(plugin);
+            }
+        }).detach();
+    });
+}
 
 CPlaybinEngine::CPlaybinEngine(IUnknown* owner, EventQueue queue)
     : owner(owner), queue(std::move(queue)), guiThread(std::this_thread::get_id())
@@ -551,6 +578,11 @@ void CPlaybinEngine::StartPipelineLocked(const std::string& uri)
         FailLocked(problem);
         return;
     }
+    LinkPointer sessionLink;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        sessionLink = session->link;
+    }
     GstElement* playbin = gst_element_factory_make("playbin", nullptr);
     if (playbin == nullptr) {
         gst_object_unref(gst_object_ref_sink(sink));
@@ -558,6 +590,17 @@ void CPlaybinEngine::StartPipelineLocked(const std::string& uri)
         return;
     }
     gst_object_ref_sink(playbin);
+    if (GstPad* sinkPad = gst_element_get_static_pad(sink, "sink")) {
+        // Streaming thread: only the atomic stamp of the link is touched.
+        gst_pad_add_probe(
+            sinkPad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+            [](GstPad*, GstPadProbeInfo*, gpointer box) -> GstPadProbeReturn {
+                (*static_cast<LinkPointer*>(box))->lastRendered = Now();
+                return GST_PAD_PROBE_OK;
+            },
+            BoxLink(sessionLink), [](gpointer box) { FreeBoxedLink(box); });
+        gst_object_unref(sinkPad);
+    }
     g_object_set(playbin, "flags", kPlaybinFlagAudio | kPlaybinFlagSoftVolume, "audio-sink", sink, "uri",
                  uri.c_str(), nullptr);
     gst_stream_volume_set_volume(GST_STREAM_VOLUME(playbin), GST_STREAM_VOLUME_FORMAT_CUBIC, volume.load() / 100.0);
@@ -734,8 +777,8 @@ void CPlaybinEngine::CheckUnderrunLocked(std::unique_lock<std::mutex>& lock)
     if (session == nullptr || !session->active || !LiveLocked() || session->underrun ||
         PlayState() != wmppsPlaying || session->percent < 0 || session->percent > kUnderrunLowPercent)
         return;
-    const std::int64_t quietMicroseconds = Now() - session->link->lastProgress.load();
-    if (quietMicroseconds < kUnderrunQuietMilliseconds * 1000)
+    const std::int64_t starvedMicroseconds = Now() - session->link->lastRendered.load();
+    if (starvedMicroseconds < kUnderrunQuietMilliseconds * 1000)
         return;
     session->underrun = true;
     ChangeLocked(wmppsBuffering, kStatusBufferingPrefix + std::to_string(session->percent) + "%");
@@ -870,6 +913,7 @@ void CPlaybinEngine::HandleBusMessage(std::uint64_t sessionId, GstMessage* messa
         GstState newState = GST_STATE_NULL;
         gst_message_parse_state_changed(message, &oldState, &newState, nullptr);
         if (newState == GST_STATE_PLAYING && session->wantPlaying && !session->underrun) {
+            session->link->lastRendered = Now(); // the sink's wait for data starts here
             ChangeOpenStateLocked(wmposMediaOpen);
             ChangeLocked(wmppsPlaying, PlayingStatusLocked());
         }

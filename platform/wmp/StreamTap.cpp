@@ -109,13 +109,18 @@ std::string CStreamTap::ReadBody(const std::string& bytes)
         callbacks.data();
     if (delivered)
         return "";
-    if (sniffing || (collecting && collected.empty())) {
+    if (!bodyStarted) {
+        bodyStarted = true;
         const bool hls = IsHlsPlaylist(bytes);
         if (sniffing)
             collecting = !hls && LooksLikePlaylist(bytes);
         else if (hls)
             collecting = false;
         sniffing = false;
+        // An HLS playlist without an end is a live presentation: new
+        // segments come at the rate it plays.
+        if (hls && callbacks.headers)
+            callbacks.headers(bytes.find("#EXT-X-ENDLIST") == std::string::npos);
     }
     if (collecting) {
         const std::size_t room = kPlaylistCapBytes - collected.size();

@@ -35,7 +35,8 @@ enum class StreamAnswer
 
 struct StreamTapCallbacks
 {
-    // The headers were read: whether the answer is live (no length, or ICY).
+    // The headers were read: whether the answer is live (no length, or ICY);
+    // called again when the body turns out to be a live HLS playlist.
     std::function<void(bool live)> headers;
     // Playlist body, with the URL it came from (for relative entries).
     std::function<void(const std::string& body, const std::string& baseUrl)> playlist;
@@ -70,6 +71,7 @@ private:
     StreamTapCallbacks callbacks;
     std::string url;
     bool headersRead = false;
+    bool bodyStarted = false;
     bool sniffing = false;     // type said nothing: the first bytes decide
     bool collecting = false;   // the body is a playlist
     bool delivered = false;

@@ -164,6 +164,12 @@ protected:
     ~IWMPEvents() = default;
 };
 
+// Starts GStreamer and loads the plugins that playback needs on a thread of
+// its own, so that neither the window's start nor the first station choice
+// waits for them. Called once at process start; a player made before it is
+// done waits only for what it needs itself.
+void PreparePlayer();
+
 // Tests and tools: the base folder of relative paths (the executable's
 // folder otherwise), and registration of the player class for
 // CoCreateInstance (done automatically when the library is linked).

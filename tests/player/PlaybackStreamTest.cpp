@@ -1,14 +1,21 @@
 // Playback through the real main window and the real player, against streams
 // served on 127.0.0.1: from a double click to the bit rate in the status
 // line, the end of a stream, quick changes of station, and "pause" on a live
-// stream. Audio goes to the silent sink the test environment names.
+// stream; then against a real Icecast server: titles under the station name,
+// a server restart ridden out, a server gone for good, and a connection that
+// stalls while the window stays responsive. Audio goes to the silent sink the
+// test environment names.
 
 #include "app/RadioWndFixture.h"
 #include "platform/wmp/PlayerTestSupport.h"
 #include "platform/wmp/Wmp.h"
+#include "support/IcecastServer.h"
 #include "support/LocalHttpServer.h"
 
+#include <glib.h>
+
 #include <algorithm>
+#include <memory>
 
 using namespace apptest;
 using namespace std::chrono_literals;
@@ -219,4 +226,199 @@ TEST_F(PlaybackStream, PauseEndsALiveStreamUntilPlayIsPressed)
     ASSERT_TRUE(WaitForPlayingLine()) << StatusLine();
     EXPECT_EQ(server.RequestCount("/live.mp3"), 2 * perOpening);
     EXPECT_EQ(window->restartCount, 0);
+}
+
+// ------------------------------------------------------ against Icecast
+
+namespace {
+
+using orvane::test::CRecordingSink;
+using orvane::test::IcecastServer;
+using orvane::test::MountFormat;
+using orvane::test::StallPoint;
+
+// "你好世界" in GBK, the way many Chinese stations send their titles.
+const std::string kGbkTitle = "\xC4\xE3\xBA\xC3\xCA\xC0\xBD\xE7";
+// Milliseconds between two ticks of the responsiveness probe.
+constexpr guint kProbeTickMilliseconds = 10;
+
+// Records the time of every tick of a GLib timer on the GUI thread's loop,
+// the way the window's own timers are dispatched.
+class TickRecorder
+{
+public:
+    TickRecorder()
+    {
+        source = g_timeout_source_new(kProbeTickMilliseconds);
+        g_source_set_callback(
+            source,
+            [](gpointer self) -> gboolean {
+                static_cast<TickRecorder*>(self)->ticks.push_back(std::chrono::steady_clock::now());
+                return G_SOURCE_CONTINUE;
+            },
+            this, nullptr);
+        g_source_attach(source, nullptr);
+    }
+    ~TickRecorder()
+    {
+        g_source_destroy(source);
+        g_source_unref(source);
+    }
+    long long LongestGapMilliseconds() const
+    {
+        long long longest = 0;
+        for (std::size_t i = 1; i < ticks.size(); ++i)
+            longest = std::max<long long>(
+                longest, std::chrono::duration_cast<std::chrono::milliseconds>(ticks[i] - ticks[i - 1]).count());
+        return longest;
+    }
+    std::size_t Count() const { return ticks.size(); }
+
+private:
+    GSource* source = nullptr;
+    std::vector<std::chrono::steady_clock::time_point> ticks;
+};
+
+} // namespace
+
+class PlaybackIcecast : public PlaybackStream
+{
+protected:
+    void SetUp() override
+    {
+        if (!IcecastServer::Available())
+            GTEST_SKIP() << "icecast2 and ffmpeg are not installed (scripts/install-deps installs them)";
+        server = std::make_unique<IcecastServer>();
+        PlaybackStream::SetUp();
+    }
+
+    void TearDown() override
+    {
+        if (recorder != nullptr) {
+            if (point != nullptr) {
+                point->Unadvise(cookie);
+                point->Release();
+            }
+            recorder->Release();
+        }
+        PlaybackStream::TearDown();
+        server.reset();
+    }
+
+    // A second sink on the window's player, to count its play states.
+    void Record()
+    {
+        recorder = new CRecordingSink();
+        IConnectionPointContainer* container = nullptr;
+        ASSERT_TRUE(SUCCEEDED(
+            window->player->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container))));
+        ASSERT_TRUE(SUCCEEDED(container->FindConnectionPoint(IID_IWMPEvents, &point)));
+        container->Release();
+        ASSERT_TRUE(SUCCEEDED(point->Advise(static_cast<IWMPEvents*>(recorder), &cookie)));
+    }
+
+    std::size_t Openings() const
+    {
+        const std::vector<long> states = recorder->PlayStates();
+        return static_cast<std::size_t>(std::count(states.begin(), states.end(), wmppsTransitioning));
+    }
+
+    std::string TitleLine() const { return window->fmTitle->GetText().GetData(); }
+
+    std::unique_ptr<IcecastServer> server;
+    CRecordingSink* recorder = nullptr;
+    IConnectionPoint* point = nullptr;
+    std::uint32_t cookie = 0;
+};
+
+TEST_F(PlaybackIcecast, TitlesInUtf8AndGbkShowUnderTheStationName)
+{
+    server->AddMount("/news.mp3", MountFormat::Mp3);
+    server->AddMount("/quiet.mp3", MountFormat::Mp3);
+    ASSERT_TRUE(server->SetTitle("/news.mp3", "晚间新闻"));
+    StartOnStationPage(OneRegion(StationXml("新闻台", server->Url("/news.mp3")) +
+                                 StationXml("安静台", server->Url("/quiet.mp3"))));
+    ASSERT_NE(window->fmTitle, nullptr);
+    EXPECT_EQ(TitleLine(), "");
+
+    Notify(Stations().at(0), "dbclick");
+    ASSERT_TRUE(PumpUntil([&] { return TitleLine() == "晚间新闻"; }, kStreamTimeout)) << TitleLine();
+    EXPECT_EQ(window->fmName->GetText(), "新闻台") << "the station name keeps its own line";
+
+    ASSERT_TRUE(server->SetTitle("/news.mp3", kGbkTitle));
+    ASSERT_TRUE(PumpUntil([&] { return TitleLine() == "你好世界"; }, kStreamTimeout)) << TitleLine();
+
+    // A long title is kept whole and cut with an ellipsis where it is drawn.
+    const std::string longTitle = "一首名字很长很长的歌 - 一位名字也很长的歌手 (现场录音, 二〇二六年十二月七日)";
+    ASSERT_TRUE(server->SetTitle("/news.mp3", longTitle));
+    ASSERT_TRUE(PumpUntil([&] { return TitleLine() == longTitle; }, kStreamTimeout)) << TitleLine();
+    EXPECT_NE(window->fmTitle->GetTextStyle() & DT_END_ELLIPSIS, 0u);
+
+    // A station that sends no title leaves the line empty.
+    Notify(Stations().at(1), "dbclick");
+    ASSERT_TRUE(PumpUntil([&] { return PlayerUrl() == server->Url("/quiet.mp3") && State() == wmppsPlaying; },
+                          kStreamTimeout));
+    PumpFor(1500ms);
+    EXPECT_EQ(TitleLine(), "");
+    EXPECT_EQ(window->fmName->GetText(), "安静台");
+}
+
+TEST_F(PlaybackIcecast, ServerBackAfterThreeSecondsIsReachedByItself)
+{
+    server->AddMount("/blip.mp3", MountFormat::Mp3);
+    StartOnStationPage(OneRegion(StationXml("断线台", server->Url("/blip.mp3"))));
+    Notify(Stations().at(0), "dbclick");
+    ASSERT_TRUE(PumpUntil([&] { return State() == wmppsPlaying; }, kStreamTimeout)) << StatusLine();
+
+    server->StopServer();
+    ASSERT_TRUE(PumpUntil([&] { return State() != wmppsPlaying; }, kStreamTimeout)) << StatusLine();
+    PumpFor(3s);
+    server->StartServer();
+    // Playback comes back within 15 s of the restart, without the user.
+    ASSERT_TRUE(PumpUntil([&] { return State() == wmppsPlaying; }, 15s)) << StatusLine();
+    EXPECT_LE(window->restartCount, 3);
+}
+
+TEST_F(PlaybackIcecast, ServerGoneForGoodIsReopenedThreeTimesThenReady)
+{
+    server->AddMount("/gone.mp3", MountFormat::Mp3);
+    StartOnStationPage(OneRegion(StationXml("停播台", server->Url("/gone.mp3"))));
+    Record();
+    Notify(Stations().at(0), "dbclick");
+    ASSERT_TRUE(PumpUntil([&] { return State() == wmppsPlaying; }, kStreamTimeout)) << StatusLine();
+    const std::size_t before = Openings();
+
+    server->StopServer();
+    // Reopenings after 1, 2 and 4 s, each refused at once.
+    ASSERT_TRUE(PumpUntil([&] { return Openings() >= before + 3 && State() == wmppsReady; }, 30s))
+        << Openings() - before << " " << StatusLine();
+    PumpFor(5s);
+    EXPECT_EQ(Openings(), before + 3);
+    EXPECT_EQ(State(), wmppsReady);
+    EXPECT_EQ(StatusLine(), "准备就绪");
+}
+
+TEST_F(PlaybackIcecast, StalledConnectionNeverHoldsTheWindow)
+{
+    server->AddMount("/after.mp3", MountFormat::Mp3);
+    LocalHttpServer stalling;
+    stalling.AddStallingRoute("/stuck.mp3", StallPoint::AfterHeaders);
+    StartOnStationPage(OneRegion(StationXml("卡住台", stalling.Url("/stuck.mp3")) +
+                                 StationXml("正常台", server->Url("/after.mp3"))));
+    Notify(Stations().at(0), "dbclick");
+    ASSERT_TRUE(PumpUntil([&] { return stalling.RequestCount("/stuck.mp3") >= 1; }, kStreamTimeout));
+    PumpFor(500ms);
+
+    // The stuck opening is ended and the next one started while the GUI
+    // thread's timers keep coming.
+    TickRecorder ticks;
+    Notify(Stations().at(1), "dbclick");
+    ASSERT_TRUE(PumpUntil([&] { return PlayerUrl() == server->Url("/after.mp3") && State() == wmppsPlaying; },
+                          kStreamTimeout))
+        << StatusLine();
+    PumpFor(300ms);
+    ASSERT_GT(ticks.Count(), 10u);
+    EXPECT_LT(ticks.LongestGapMilliseconds(), 100) << "the GUI thread was held";
+    EXPECT_TRUE(PumpUntil([&] { return stalling.OpenConnections() == 0; }, kStreamTimeout))
+        << "the stuck connection is let go";
 }

@@ -423,7 +423,10 @@ bool IcecastServer::WaitForLoggedRequests(const std::string& path, std::size_t c
 int IcecastServer::Listeners(const std::string& mount) const
 {
     const std::string answer = AdminGet("/admin/stats?mount=" + PercentEncode(mount));
-    const std::size_t tag = answer.find("<listeners>");
+    const std::size_t source = answer.find("<source mount=\"" + mount + "\"");
+    if (source == std::string::npos)
+        return -1;
+    const std::size_t tag = answer.find("<listeners>", source);
     if (tag == std::string::npos)
         return -1;
     return std::atoi(answer.c_str() + tag + std::strlen("<listeners>"));

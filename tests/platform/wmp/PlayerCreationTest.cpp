@@ -40,6 +40,28 @@ TEST(PlayerCreation, CoCreateInstanceMakesAWorkingPlayer)
     CoUninitialize();
 }
 
+TEST(PlayerCreation, PlayerMadeWhilePreparationRunsWorks)
+{
+    // Preparation runs on its own thread; a player made at once waits for
+    // what it needs and works, and a second preparation is no new start.
+    PreparePlayer();
+    PreparePlayer();
+    ASSERT_EQ(CoInitialize(nullptr), S_OK);
+    IWMPPlayer* player = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_WindowsMediaPlayer, nullptr, CLSCTX_INPROC_SERVER, IID_IWMPPlayer,
+                               reinterpret_cast<void**>(&player)),
+              S_OK);
+    ASSERT_NE(player, nullptr);
+    BSTR url = Utf8ToBstr("/no/such/folder/tone.mp3");
+    EXPECT_EQ(player->put_URL(url), S_OK);
+    SysFreeString(url);
+    WMPPlayState state = wmppsUndefined;
+    player->get_playState(&state);
+    EXPECT_TRUE(state == wmppsTransitioning || state == wmppsReady) << state;
+    player->Release();
+    CoUninitialize();
+}
+
 TEST(PlayerCreation, RefusedWithoutAnApartmentOrForAnotherInterface)
 {
     std::thread([] {

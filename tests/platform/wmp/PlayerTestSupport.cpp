@@ -242,6 +242,9 @@ HRESULT CRecordingSink::Invoke(DISPID member, REFIID, LCID, std::uint16_t, DISPP
     case DISPID_WMPCOREEVENT_ERROR:
         Record("Error", 0);
         break;
+    case DISPID_WMPCOREEVENT_MEDIACHANGE:
+        Record("MediaChange", 0);
+        break;
     case DISPID_WMPCOREEVENT_ENDOFSTREAM:
         Record("EndOfStream", first);
         break;

@@ -92,6 +92,7 @@ public:
     void Buffering(VARIANT_BOOL start) override { Record("Buffering", start); }
     void Error() override { Record("Error", 0); }
     void EndOfStream(COM_LONG result) override { Record("EndOfStream", result); }
+    void MediaChange(IDispatch*) override { Record("MediaChange", 0); }
 
 private:
     void Record(const char* name, long value);
