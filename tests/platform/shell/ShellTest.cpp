@@ -1,9 +1,19 @@
 #include "platform/shell/Shell.h"
 #include "platform/shell/ShellTesting.h"
+#include "platform/win/WinQt.h"
 #include "platform/win/WinTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QEvent>
+#include <QPointer>
+#include <QSystemTrayIcon>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -100,6 +110,66 @@ TEST_F(NotifyIconTest, AnIconDiesWithItsWindow)
     ::DestroyWindow(window);
     EXPECT_FALSE(HasNotifyIcon(window, 7));
     EXPECT_FALSE(SimulateNotifyIconActivation(window, 7, NotifyIconActivation::Trigger));
+}
+
+namespace {
+
+// The way out of a process, run in a child of its own: the end of the
+// session reaches the loop as the quit message with code 0, and ending the
+// window layer frees the windows, the icons and the application before the
+// exit handlers run. Exit codes tell which step failed.
+void EndTheSessionAndLeave(bool bySignal)
+{
+    // Seconds after which a hung child ends itself by SIGALRM.
+    ::alarm(20);
+    RegisterTestClass();
+    HWND window = MakeWindow();
+    NOTIFYICONDATA data = {};
+    data.cbSize = kNotifyIconDataSize;
+    data.hWnd = window;
+    data.uID = 108;
+    data.uFlags = NIF_MESSAGE;
+    data.uCallbackMessage = kCallback;
+    Shell_NotifyIcon(NIM_ADD, &data);
+    if (!HasNotifyIcon(window, 108))
+        std::_Exit(2);
+    const QPointer<QSystemTrayIcon> icon = WinLayerOwner()->findChild<QSystemTrayIcon*>();
+    if (icon.isNull())
+        std::_Exit(3);
+
+    PostQuitMessageAtEndOfSession();
+    if (bySignal) {
+        ::raise(SIGTERM);
+    } else {
+        // What the desktop's session manager sends when the session ends.
+        QEvent quit(QEvent::Quit);
+        QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
+    }
+    MSG message{};
+    while (::GetMessage(&message, nullptr, 0, 0))
+        ::DispatchMessage(&message);
+    if (message.wParam != 0)
+        std::_Exit(4);
+
+    EndWindowLayer();
+    if (QCoreApplication::instance() != nullptr || WinLayerOwner() != nullptr || ::IsWindow(window) ||
+        !icon.isNull())
+        std::_Exit(5);
+    std::exit(0);
+}
+
+} // namespace
+
+TEST(EndOfSession, ASignalQuitsTheLoopAndEndingTheLayerFreesEverythingOfQt)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(EndTheSessionAndLeave(true), ::testing::ExitedWithCode(0), "");
+}
+
+TEST(EndOfSession, TheSessionManagersQuitQuitsTheLoopAlike)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(EndTheSessionAndLeave(false), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(ShellFileFilter, Win32FiltersBecomeDesktopFilters)
