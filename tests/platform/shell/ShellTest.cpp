@@ -217,6 +217,45 @@ TEST(ShellExecute, OnlyTheOpenVerbReachesTheDesktop)
     SetOpenLinkHook(nullptr);
 }
 
+TEST(ShellExecute, LinksWithSpacesOrBarsGoOutEncodedAndWhatStaysInvalidIsRefused)
+{
+    struct TRow
+    {
+        const char* link;
+        const char* opened;   // null: refused
+    };
+    const TRow rows[] = {
+        {"http://127.0.0.1:9/my page.html", "http://127.0.0.1:9/my%20page.html"},
+        {"http://127.0.0.1:9/a|b?q=x y", "http://127.0.0.1:9/a%7Cb?q=x%20y"},
+        {"http://127.0.0.1:9/{\"<>\\^`}", "http://127.0.0.1:9/%7B%22%3C%3E%5C%5E%60%7D"},
+        // Escapes already there stay; a lone '%' is encoded itself.
+        {"http://127.0.0.1:9/%E4%B8%AD 50%", "http://127.0.0.1:9/%E4%B8%AD%2050%25"},
+        {"http://127.0.0.1:9/100%zz", "http://127.0.0.1:9/100%25zz"},
+        {"https://127.0.0.1:9/中文 页", "https://127.0.0.1:9/中文%20页"},
+        // Still no valid link once encoded, or not a link at all.
+        {"http://exa mple.org/", nullptr},
+        {"http://127.0.0.1:9/a\nb", nullptr},
+        {"http://127.0.0.1:9/a\tb", nullptr},
+        {"http://127.0.0.1:9/\x7F", nullptr},
+        {"no scheme at all", nullptr},
+        {"http://[::1/", nullptr},
+    };
+    SetOpenLinkHook(&RecordLink);
+    for (const TRow& row : rows) {
+        lastLink.clear();
+        const auto answer = ShellExecute(nullptr, "open", row.link, nullptr, nullptr, SW_SHOWNORMAL);
+        if (row.opened != nullptr) {
+            EXPECT_GT(answer, 32) << row.link;
+            EXPECT_EQ(lastLink, row.opened) << row.link;
+        } else {
+            EXPECT_LE(answer, 32) << row.link;
+            EXPECT_TRUE(lastLink.empty()) << row.link << " went out as " << lastLink;
+        }
+    }
+    SetOpenLinkHook(nullptr);
+    EXPECT_EQ(EncodeLink(nullptr), "");
+}
+
 TEST(PathFileExists, FilesFoldersAndOddNames)
 {
     const auto folder = std::filesystem::temp_directory_path() / ("orvane-shell-" + std::to_string(::getpid()));
