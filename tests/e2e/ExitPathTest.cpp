@@ -1,7 +1,7 @@
 // Every way out of the real player, on a desktop with a notification area:
 // each ends the process with exit code 0 (no crash on the way out) and takes
 // the icon off the notification area. Closing the main window is no way out:
-// it only hides it.
+// it only hides it (MainWindowTest).
 
 #include "PlayerDesktop.h"
 
@@ -11,146 +11,111 @@ using namespace e2e;
 
 namespace {
 
-class CExitPathTest : public CPlayerDesktopTest
+// The window that is open when the user leaves.
+enum class Where { MainWindow, MainWindowBackFromTheIcon, TrayMenu, AboutDialog, SkinDialog };
+
+// How the user (or the session) leaves.
+enum class How { Escape, SystemClose, MenuExitEntry, Terminate, HangUp };
+
+struct TExitPath
+{
+    const char* name;
+    Where where;
+    How how;
+};
+
+void PrintTo(const TExitPath& path, std::ostream* stream)
+{
+    *stream << path.name;
+}
+
+class CExitPathTest : public CPlayerDesktopTest, public ::testing::WithParamInterface<TExitPath>
 {
 protected:
-    void ExpectCleanExit()
+    // Opens the window the row names; its X window (the main window's for
+    // the main window).
+    unsigned long Open(Where where)
     {
-        const ProgramExit exit = WaitForExit();
-        EXPECT_EQ(exit.Describe(), "exit 0") << player->Log();
-        EXPECT_TRUE(session.WaitForNotificationIcons(0)) << "the icon stayed in the notification area";
-    }
-
-    void StartWithIcon()
-    {
-        ASSERT_TRUE(StartPlayer()) << player->Log();
-        ASSERT_TRUE(session.WaitForNotificationIcons(1)) << "no icon in the notification area";
-    }
-
-    // Opens the skin dialog (from the main window) or the about dialog (from
-    // the icon's menu) and answers its window.
-    unsigned long OpenDialog(bool skin)
-    {
-        if (skin) {
+        switch (where) {
+        case Where::MainWindow:
+            return mainWindow;
+        case Where::MainWindowBackFromTheIcon: {
+            if (!ClickIn(mainWindow, kMainCloseButton))
+                return 0;
+            const auto icon = IconCentre();
+            if (!icon || !session.Click(icon->first, icon->second, 1))
+                return 0;
+            return session.WaitForWindow(kMainTitle, player->Pid());
+        }
+        case Where::TrayMenu:
+            return OpenTrayMenu();
+        case Where::AboutDialog: {
+            const unsigned long menu = OpenTrayMenu();
+            if (menu == 0 || !ClickIn(menu, kMenuAbout))
+                return 0;
+            return WaitForPlayerWindows(kAboutWidth, kAboutHeight);
+        }
+        case Where::SkinDialog:
             if (!ClickIn(mainWindow, kMainSkinButton))
                 return 0;
             return WaitForPlayerWindows(kSkinWidth, kSkinHeight);
         }
-        const unsigned long menu = OpenTrayMenu();
-        if (menu == 0 || !ClickIn(menu, kMenuAbout))
-            return 0;
-        return WaitForPlayerWindows(kAboutWidth, kAboutHeight);
+        return 0;
+    }
+
+    bool Leave(unsigned long window, How how)
+    {
+        switch (how) {
+        case How::Escape:
+            return session.Key(window, "Escape");
+        case How::SystemClose:
+            return session.Key(window, "alt+F4");
+        case How::MenuExitEntry: {
+            // The menu works while a dialog runs, too.
+            const unsigned long menu = OpenTrayMenu();
+            return menu != 0 && ClickIn(menu, kMenuExit);
+        }
+        case How::Terminate:
+            player->Signal(SIGTERM);
+            return true;
+        case How::HangUp:
+            player->Signal(SIGHUP);
+            return true;
+        }
+        return false;
     }
 };
 
 } // namespace
 
-TEST_F(CExitPathTest, EscapeInTheMainWindow)
+TEST_P(CExitPathTest, EndsWithExitCodeZeroAndTakesTheIconAway)
 {
-    StartWithIcon();
-    ASSERT_TRUE(session.Key(mainWindow, "Escape"));
-    ExpectCleanExit();
+    ASSERT_TRUE(StartPlayer()) << player->Log();
+    ASSERT_TRUE(session.WaitForNotificationIcons(1)) << "no icon in the notification area";
+    const unsigned long window = Open(GetParam().where);
+    ASSERT_NE(window, 0u) << "the window to leave from did not open";
+    ASSERT_TRUE(Leave(window, GetParam().how));
+
+    const ProgramExit exit = WaitForExit();
+    EXPECT_EQ(exit.Describe(), "exit 0") << player->Log();
+    EXPECT_TRUE(session.WaitForNotificationIcons(0)) << "the icon stayed in the notification area";
 }
 
-TEST_F(CExitPathTest, EscapeInTheMainWindowAfterItCameBackFromTheIcon)
-{
-    StartWithIcon();
-    ASSERT_TRUE(ClickIn(mainWindow, kMainCloseButton));
-    auto icon = IconCentre();
-    ASSERT_TRUE(icon);
-    ASSERT_TRUE(session.Click(icon->first, icon->second, 1));
-    ASSERT_NE(session.WaitForWindow(kMainTitle, player->Pid()), 0u);
-    ASSERT_TRUE(session.Key(mainWindow, "Escape"));
-    ExpectCleanExit();
-}
-
-TEST_F(CExitPathTest, EscapeInTheTrayMenu)
-{
-    StartWithIcon();
-    const unsigned long menu = OpenTrayMenu();
-    ASSERT_NE(menu, 0u);
-    ASSERT_TRUE(session.Key(menu, "Escape"));
-    ExpectCleanExit();
-}
-
-TEST_F(CExitPathTest, SystemCloseCommandOfTheTrayMenu)
-{
-    StartWithIcon();
-    const unsigned long menu = OpenTrayMenu();
-    ASSERT_NE(menu, 0u);
-    ASSERT_TRUE(session.Key(menu, "alt+F4"));
-    ExpectCleanExit();
-}
-
-TEST_F(CExitPathTest, ExitEntryOfTheTrayMenu)
-{
-    StartWithIcon();
-    const unsigned long menu = OpenTrayMenu();
-    ASSERT_NE(menu, 0u);
-    ASSERT_TRUE(ClickIn(menu, kMenuExit));
-    ExpectCleanExit();
-}
-
-TEST_F(CExitPathTest, ExitEntryOfTheTrayMenuWhileADialogRuns)
-{
-    StartWithIcon();
-    ASSERT_NE(OpenDialog(true), 0u);
-    const unsigned long menu = OpenTrayMenu();
-    ASSERT_NE(menu, 0u);
-    ASSERT_TRUE(ClickIn(menu, kMenuExit));
-    ExpectCleanExit();
-}
-
-TEST_F(CExitPathTest, EscapeInTheAboutDialog)
-{
-    StartWithIcon();
-    const unsigned long about = OpenDialog(false);
-    ASSERT_NE(about, 0u);
-    ASSERT_TRUE(session.Key(about, "Escape"));
-    ExpectCleanExit();
-}
-
-TEST_F(CExitPathTest, SystemCloseCommandOfTheAboutDialog)
-{
-    StartWithIcon();
-    const unsigned long about = OpenDialog(false);
-    ASSERT_NE(about, 0u);
-    ASSERT_TRUE(session.Key(about, "alt+F4"));
-    ExpectCleanExit();
-}
-
-TEST_F(CExitPathTest, EscapeInTheSkinDialog)
-{
-    StartWithIcon();
-    const unsigned long skin = OpenDialog(true);
-    ASSERT_NE(skin, 0u);
-    ASSERT_TRUE(session.Key(skin, "Escape"));
-    ExpectCleanExit();
-}
-
-TEST_F(CExitPathTest, SystemCloseCommandOfTheSkinDialog)
-{
-    StartWithIcon();
-    const unsigned long skin = OpenDialog(true);
-    ASSERT_NE(skin, 0u);
-    ASSERT_TRUE(session.Key(skin, "alt+F4"));
-    ExpectCleanExit();
-}
-
-TEST_F(CExitPathTest, EndOfSessionSignal)
-{
-    StartWithIcon();
-    player->Signal(SIGTERM);
-    ExpectCleanExit();
-}
-
-TEST_F(CExitPathTest, EndOfSessionSignalWhileADialogRuns)
-{
-    StartWithIcon();
-    ASSERT_NE(OpenDialog(false), 0u);
-    player->Signal(SIGHUP);
-    ExpectCleanExit();
-}
+INSTANTIATE_TEST_SUITE_P(
+    EveryWayOut, CExitPathTest,
+    ::testing::Values(TExitPath{"EscapeInTheMainWindow", Where::MainWindow, How::Escape},
+                      TExitPath{"EscapeInTheMainWindowBackFromTheIcon", Where::MainWindowBackFromTheIcon, How::Escape},
+                      TExitPath{"EscapeInTheTrayMenu", Where::TrayMenu, How::Escape},
+                      TExitPath{"SystemCloseOfTheTrayMenu", Where::TrayMenu, How::SystemClose},
+                      TExitPath{"ExitEntryOfTheTrayMenu", Where::MainWindow, How::MenuExitEntry},
+                      TExitPath{"ExitEntryWhileTheSkinDialogRuns", Where::SkinDialog, How::MenuExitEntry},
+                      TExitPath{"EscapeInTheAboutDialog", Where::AboutDialog, How::Escape},
+                      TExitPath{"SystemCloseOfTheAboutDialog", Where::AboutDialog, How::SystemClose},
+                      TExitPath{"EscapeInTheSkinDialog", Where::SkinDialog, How::Escape},
+                      TExitPath{"SystemCloseOfTheSkinDialog", Where::SkinDialog, How::SystemClose},
+                      TExitPath{"EndOfSessionSignal", Where::MainWindow, How::Terminate},
+                      TExitPath{"HangUpWhileTheAboutDialogRuns", Where::AboutDialog, How::HangUp}),
+    [](const ::testing::TestParamInfo<TExitPath>& info) { return std::string(info.param.name); });
 
 TEST_F(CPlayerWithoutTrayTest, EscapeEndsThePlayerWithoutANotificationArea)
 {
