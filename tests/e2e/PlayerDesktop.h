@@ -67,7 +67,7 @@ constexpr TLayoutPoint kSkinCloseButton{kSkinWidth - 8 - 12, 18};
 // Seconds a whole case may take before the watchdog ends the player.
 constexpr auto kCaseLimit = 90s;
 // How long the player gets to end after it was told to.
-constexpr auto kExitWait = 15s;
+constexpr auto kExitWait = 30s;
 
 inline std::string ReadBytes(const std::filesystem::path& path)
 {

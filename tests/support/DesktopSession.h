@@ -132,7 +132,7 @@ public:
     // (0: of any process), as xdotool finds them.
     std::vector<unsigned long> FindWindows(const std::string& title, pid_t pid = 0) const;
     // Waits for one such window to be viewable; 0 when none was within the time.
-    unsigned long WaitForWindow(const std::string& title, pid_t pid, std::chrono::milliseconds timeout = 15s) const;
+    unsigned long WaitForWindow(const std::string& title, pid_t pid, std::chrono::milliseconds timeout = 30s) const;
     std::optional<WindowGeometry> Geometry(unsigned long window) const;
     // A property of the window as xprop prints it ("" when it has none).
     std::string Property(unsigned long window, const std::string& name) const;
