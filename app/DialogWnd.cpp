@@ -2,6 +2,21 @@
 
 #include "app/WindowFrame.h"
 
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+// Windows of the dialogs that exist, oldest first: from WM_CREATE to the
+// last message.
+std::vector<HWND>& OpenDialogs()
+{
+    static std::vector<HWND> dialogs;
+    return dialogs;
+}
+
+} // namespace
+
 CDialogWnd::CDialogWnd(const char* layout, const char* backgroundImage, const char* foreImage)
     : background(backgroundImage)
     , foreground(foreImage)
@@ -20,6 +35,7 @@ LRESULT CDialogWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     LRESULT result = 0;
     switch (message) {
     case WM_CREATE: {
+        OpenDialogs().push_back(hWnd);
         WindowFrame::BuildWindow(hWnd, paintManager, this, this, layoutFile, WindowFrame::MaximizeBox::Clear);
         InitialiseDialog();
         break;
@@ -56,8 +72,27 @@ LRESULT CDialogWnd::MessageHandler(UINT message, WPARAM wParam, LPARAM /*lParam*
     return WindowFrame::FilterKeys(*this, paintManager, message, wParam);
 }
 
-void CDialogWnd::OnFinalMessage(HWND /*window*/)
+HWND CDialogWnd::OpenDialog()
 {
+    const auto& dialogs = OpenDialogs();
+    return dialogs.empty() ? nullptr : dialogs.back();
+}
+
+bool CDialogWnd::BringRunningDialogForward()
+{
+    HWND dialog = OpenDialog();
+    if (dialog == nullptr)
+        return false;
+    ::ShowWindow(dialog, SW_SHOWNORMAL);
+    ::SetForegroundWindow(dialog);
+    ::SetFocus(dialog);
+    return true;
+}
+
+void CDialogWnd::OnFinalMessage(HWND window)
+{
+    auto& dialogs = OpenDialogs();
+    dialogs.erase(std::remove(dialogs.begin(), dialogs.end(), window), dialogs.end());
     paintManager.RemovePreMessageFilter(this);
     delete this;
 }

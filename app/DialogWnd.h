@@ -6,6 +6,12 @@
 // posting the quit message, and self-deletion after its last message. A
 // dialog lives on the heap; the opener creates it, runs it modally and never
 // touches it again.
+//
+// One dialog at a time: the notification-area menu stays usable while a
+// dialog runs modally, so an opener asks BringRunningDialogForward first and
+// opens nothing when a dialog is already up. Two nested modal runs would
+// otherwise leave the main window enabled (the inner run enables its owner
+// when it ends) while the outer dialog is still open.
 
 #include "uilib/UIlib.h"
 
@@ -15,6 +21,12 @@ public:
     CDialogWnd(const char* layout, const char* background, const char* foreground);
 
     LRESULT MessageHandler(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
+
+    // The window of the dialog that is open now, or null.
+    static HWND OpenDialog();
+    // Shows the open dialog in front and gives it the keyboard; false when
+    // no dialog is open.
+    static bool BringRunningDialogForward();
 
     CPaintManagerUI paintManager;
     CStdString background;

@@ -52,6 +52,8 @@ void CRadioWnd::Notify(TNotifyUI& msg)
         } else if (name == "pause") {
             StopPlayback();
         } else if (name == "skinbtn") {
+            if (CDialogWnd::BringRunningDialogForward())
+                return;
             auto* dialog = new CSkinDlg(backgroundImage, foreImage);
             dialog->owner = this;
             dialog->Create(hWnd, "", kDialogStyle, 0, 0, 0, 0, 0);
@@ -72,6 +74,8 @@ void CRadioWnd::Notify(TNotifyUI& msg)
     } else if (type == "menuexit") {
         Quit();
     } else if (type == "menuabout") {
+        if (CDialogWnd::BringRunningDialogForward())
+            return;
         auto* dialog = new CAboutDlg(backgroundImage, foreImage);
         dialog->Create(hWnd, "", kDialogStyle, 0, 0, 0, 0, 0);
         dialog->CenterWindow();

@@ -1,6 +1,7 @@
 // Process entry point: points the DirectUI library at the skin, starts COM on
 // the GUI thread, shows the main window and runs the message loop until the
-// quit message.
+// quit message. Every way out (Escape, the menu's exit entry, the end of the
+// session) comes back here and leaves the same way, with exit code 0.
 
 #include "app/RadioWnd.h"
 #include "platform/com/Com.h"
@@ -23,6 +24,9 @@ int main()
     window->CenterWindow();
     ::ShowWindow(window->GetHWND(), SW_SHOWNORMAL);
 
+    // A desktop that ends its session (or a plain SIGTERM) gets the same
+    // orderly way out as the program's own quit.
+    ::PostQuitMessageAtEndOfSession();
     CPaintManagerUI::MessageLoop();
 
     // The workers are ended cooperatively before the process goes, so no
@@ -32,5 +36,8 @@ int main()
         ::DestroyWindow(window->GetHWND());
 
     ::CoUninitialize();
+    // Every window and every Qt object goes before main returns: left to the
+    // exit handlers, a notification-area icon would outlive Qt's own data.
+    ::EndWindowLayer();
     return 0;
 }

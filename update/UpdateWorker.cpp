@@ -33,10 +33,36 @@ struct TCheckedFile
     std::int32_t version = 0;
 };
 
-// Whether `text` starts with "http://" or "https://", letters in any case.
-bool IsHttpUrl(const CStdString& text)
+// Length of the "http://" or "https://" that starts `text` (letters in any
+// case); 0 for any other beginning.
+int HttpSchemeLength(const CStdString& text)
 {
-    return text.Left(7).CompareNoCase("http://") == 0 || text.Left(8).CompareNoCase("https://") == 0;
+    if (text.Left(7).CompareNoCase("http://") == 0)
+        return 7;
+    if (text.Left(8).CompareNoCase("https://") == 0)
+        return 8;
+    return 0;
+}
+
+// Whether an http or https address names a host: something between the
+// scheme and the path that is more than a user or a port. A host of one
+// letter is a host ("http://a" on a network that names its machines so).
+bool NamesAHost(const CStdString& address, int schemeLength)
+{
+    int end = schemeLength;
+    while (end < address.GetLength() && address[end] != '/' && address[end] != '?' && address[end] != '#')
+        ++end;
+    CStdString authority = address.Mid(schemeLength, end - schemeLength);
+    const int at = authority.ReverseFind('@');
+    if (at >= 0)
+        authority = authority.Mid(at + 1);
+    // A bracketed IPv6 literal keeps its colons; otherwise a port follows the last one.
+    if (authority.GetLength() > 0 && authority[0] == '[')
+        return authority.Find(']') > 1;
+    const int colon = authority.ReverseFind(':');
+    if (colon >= 0)
+        authority = authority.Left(colon);
+    return !authority.IsEmpty();
 }
 
 void MakeFolder(const char* folder)
@@ -90,7 +116,8 @@ CStdString ReadUpdateServer(const TiXmlDocument* settings)
     CStdString address = server != nullptr ? server : "";
     while (address.GetLength() > 0 && address[address.GetLength() - 1] == '/')
         address = address.Left(address.GetLength() - 1);
-    if (!IsHttpUrl(address) || address.GetLength() <= 8)
+    const int schemeLength = HttpSchemeLength(address);
+    if (schemeLength == 0 || !NamesAHost(address, schemeLength))
         return kDefaultUpdateServer;
     return address;
 }

@@ -16,8 +16,9 @@ constexpr const char* kDefaultUpdateServer = "http://update.orvane.example";
 // The update server's base address from the settings file: the "server"
 // attribute of the root's first "update" element, e.g.
 //   <update server="http://127.0.0.1:8080"/>
-// Only http and https addresses count; a trailing '/' is dropped. Anything
-// else, or no such element, gives kDefaultUpdateServer.
+// Only http and https addresses that name a host (of any length) count; a
+// trailing '/' is dropped. Anything else, or no such element, gives
+// kDefaultUpdateServer.
 CStdString ReadUpdateServer(const TiXmlDocument* settings);
 
 // How long the worker waits, in milliseconds. A failed download is retried

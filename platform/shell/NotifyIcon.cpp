@@ -1,6 +1,11 @@
 // The notification-area icon over QSystemTrayIcon. Qt speaks both the
 // StatusNotifierItem protocol and the older XEmbed tray; where the desktop has
 // neither, the icon is kept and shown as soon as a notification area appears.
+//
+// Every icon is a child of one registry object, itself a child of the window
+// layer's owner: the icons go when the window layer ends, before the Qt
+// application, and never live on into the process's exit handlers (Qt's
+// per-thread data is gone by then, and a tray icon destroyed there crashes).
 
 #include "platform/shell/Shell.h"
 #include "platform/shell/ShellTesting.h"
@@ -11,7 +16,6 @@
 
 #include <cstring>
 #include <map>
-#include <memory>
 #include <utility>
 
 namespace {
@@ -24,15 +28,56 @@ struct TNotifyIcon
     HWND window = nullptr;
     UINT id = 0;
     UINT callbackMessage = 0;
-    std::unique_ptr<QSystemTrayIcon> trayIcon;
+    QSystemTrayIcon* trayIcon = nullptr;   // a child of the registry
 };
 
 using TIconKey = std::pair<HWND, UINT>;
 
-std::map<TIconKey, std::unique_ptr<TNotifyIcon>>& Icons()
+class CIconRegistry;
+// The one registry; null before the first icon and after the application went.
+CIconRegistry* registry = nullptr;
+
+class CIconRegistry : public QObject
 {
-    static std::map<TIconKey, std::unique_ptr<TNotifyIcon>> icons;
-    return icons;
+public:
+    explicit CIconRegistry(QObject* owner)
+        : QObject(owner)
+    {
+    }
+    // The icons themselves are children and go with the QObject base.
+    ~CIconRegistry() override { registry = nullptr; }
+
+    std::map<TIconKey, TNotifyIcon> icons;
+};
+
+// The registry of the live window layer, made on first use. GUI thread, with
+// the application made.
+CIconRegistry& Registry()
+{
+    if (registry == nullptr)
+        registry = new CIconRegistry(WinLayerOwner());
+    return *registry;
+}
+
+TNotifyIcon* FindIcon(const TIconKey& key)
+{
+    if (registry == nullptr)
+        return nullptr;
+    auto found = registry->icons.find(key);
+    return found != registry->icons.end() ? &found->second : nullptr;
+}
+
+// Takes the icon off the desktop at once and frees it once control is back in
+// the event loop: the removal may come from the icon's own signal.
+void Remove(const TIconKey& key)
+{
+    TNotifyIcon* icon = FindIcon(key);
+    if (icon == nullptr)
+        return;
+    QSystemTrayIcon* trayIcon = icon->trayIcon;
+    registry->icons.erase(key);
+    trayIcon->hide();
+    trayIcon->deleteLater();
 }
 
 UINT MouseMessageFor(NotifyIconActivation reason)
@@ -53,12 +98,12 @@ UINT MouseMessageFor(NotifyIconActivation reason)
 // Posts the icon's callback message; an icon whose window is gone goes too.
 bool Deliver(const TIconKey& key, NotifyIconActivation reason)
 {
-    auto found = Icons().find(key);
-    if (found == Icons().end())
+    TNotifyIcon* found = FindIcon(key);
+    if (found == nullptr)
         return false;
-    TNotifyIcon& icon = *found->second;
+    const TNotifyIcon icon = *found;
     if (!::IsWindow(icon.window)) {
-        Icons().erase(found);
+        Remove(key);
         return false;
     }
     if (icon.callbackMessage == 0)
@@ -74,10 +119,9 @@ void ShowWhenPossible(TNotifyIcon& icon)
     }
     // No notification area yet: look again later, while the icon exists.
     const TIconKey key{icon.window, icon.id};
-    QTimer::singleShot(kTrayRecheckMilliseconds, icon.trayIcon.get(), [key] {
-        auto found = Icons().find(key);
-        if (found != Icons().end())
-            ShowWhenPossible(*found->second);
+    QTimer::singleShot(kTrayRecheckMilliseconds, icon.trayIcon, [key] {
+        if (TNotifyIcon* found = FindIcon(key))
+            ShowWhenPossible(*found);
     });
 }
 
@@ -98,17 +142,17 @@ BOOL Shell_NotifyIcon(DWORD message, NOTIFYICONDATA* data)
     if (data == nullptr || !EnsureWinApplication())
         return FALSE;
     const TIconKey key{data->hWnd, data->uID};
-    auto found = Icons().find(key);
+    TNotifyIcon* found = FindIcon(key);
 
     switch (message) {
     case NIM_ADD: {
-        if (found != Icons().end() || !::IsWindow(data->hWnd))
+        if (found != nullptr || !::IsWindow(data->hWnd))
             return FALSE;
-        auto icon = std::make_unique<TNotifyIcon>();
-        icon->window = data->hWnd;
-        icon->id = data->uID;
-        icon->trayIcon = std::make_unique<QSystemTrayIcon>();
-        QObject::connect(icon->trayIcon.get(), &QSystemTrayIcon::activated, icon->trayIcon.get(),
+        TNotifyIcon icon;
+        icon.window = data->hWnd;
+        icon.id = data->uID;
+        icon.trayIcon = new QSystemTrayIcon(&Registry());
+        QObject::connect(icon.trayIcon, &QSystemTrayIcon::activated, icon.trayIcon,
                          [key](QSystemTrayIcon::ActivationReason reason) {
                              switch (reason) {
                              case QSystemTrayIcon::Trigger:
@@ -127,21 +171,20 @@ BOOL Shell_NotifyIcon(DWORD message, NOTIFYICONDATA* data)
                                  break;
                              }
                          });
-        Apply(*icon, *data);
-        TNotifyIcon& added = *icon;
-        Icons().emplace(key, std::move(icon));
+        Apply(icon, *data);
+        TNotifyIcon& added = Registry().icons.emplace(key, icon).first->second;
         ShowWhenPossible(added);
         return QSystemTrayIcon::isSystemTrayAvailable() ? TRUE : FALSE;
     }
     case NIM_MODIFY:
-        if (found == Icons().end())
+        if (found == nullptr)
             return FALSE;
-        Apply(*found->second, *data);
+        Apply(*found, *data);
         return TRUE;
     case NIM_DELETE:
-        if (found == Icons().end())
+        if (found == nullptr)
             return FALSE;
-        Icons().erase(found);
+        Remove(key);
         return TRUE;
     default:
         return FALSE;
@@ -160,6 +203,6 @@ bool SimulateNotifyIconActivation(HWND window, UINT id, NotifyIconActivation rea
 
 bool HasNotifyIcon(HWND window, UINT id)
 {
-    auto found = Icons().find({window, id});
-    return found != Icons().end() && ::IsWindow(found->second->window);
+    const TNotifyIcon* found = FindIcon({window, id});
+    return found != nullptr && ::IsWindow(found->window);
 }

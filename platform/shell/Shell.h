@@ -48,6 +48,9 @@ bool IsNotificationAreaAvailable();
 // --------------------------------------------------------------- links
 
 // Opens `file` (a URL) with the desktop's handler for the verb "open".
+// Characters a URL may not hold as they are (a space, '|', …) are sent
+// percent-encoded; a link that is still not a valid URL with a scheme, or
+// that holds a control character, is refused.
 // Answers a value above 32 on success, as Win32 does; 2 when it failed.
 std::intptr_t ShellExecute(HWND window, const char* verb, const char* file, const char* parameters,
                            const char* directory, int showCommand);

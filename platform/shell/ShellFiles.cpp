@@ -27,7 +27,45 @@ constexpr std::intptr_t kShellFailure = 2;
 
 QString QtFilterFromWin32(const char* filter);
 
+bool IsHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// Characters a link may not hold as they are but that stand for themselves
+// once percent-encoded: a space, '|' and the other printable ASCII that
+// RFC 3986 leaves out. A '%' that starts no escape of its own is one too.
+bool NeedsEncoding(const char* text)
+{
+    const char c = *text;
+    if (c == '%')
+        return !(IsHexDigit(text[1]) && IsHexDigit(text[2]));
+    return std::strchr(" \"<>\\^`{|}", c) != nullptr;
+}
+
 } // namespace
+
+std::string EncodeLink(const char* link)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string encoded;
+    if (link == nullptr)
+        return encoded;
+    for (const char* cursor = link; *cursor != '\0'; ++cursor) {
+        const auto byte = static_cast<unsigned char>(*cursor);
+        // Control characters are never part of a link one may open.
+        if (byte < 0x20 || byte == 0x7F)
+            return std::string();
+        if (NeedsEncoding(cursor)) {
+            encoded += '%';
+            encoded += hex[byte >> 4];
+            encoded += hex[byte & 0x0F];
+        } else {
+            encoded += *cursor;
+        }
+    }
+    return encoded;
+}
 
 std::intptr_t ShellExecute(HWND /*window*/, const char* verb, const char* file, const char* /*parameters*/,
                            const char* /*directory*/, int /*showCommand*/)
@@ -36,12 +74,15 @@ std::intptr_t ShellExecute(HWND /*window*/, const char* verb, const char* file, 
         return kShellFailure;
     if (verb != nullptr && std::strcmp(verb, "open") != 0)
         return kShellFailure;
-    if (openLinkHook != nullptr)
-        return openLinkHook(verb != nullptr ? verb : "open", file) ? kShellSuccess : kShellFailure;
-    if (!EnsureWinApplication())
+    // Links as people write them (a space, a '|') go out in their encoded
+    // form; what is still no valid link then is refused.
+    const std::string encoded = EncodeLink(file);
+    const QUrl url(QString::fromUtf8(encoded.c_str()), QUrl::StrictMode);
+    if (encoded.empty() || !url.isValid() || url.scheme().isEmpty())
         return kShellFailure;
-    const QUrl url(QString::fromUtf8(file), QUrl::StrictMode);
-    if (!url.isValid() || url.scheme().isEmpty())
+    if (openLinkHook != nullptr)
+        return openLinkHook(verb != nullptr ? verb : "open", encoded.c_str()) ? kShellSuccess : kShellFailure;
+    if (!EnsureWinApplication())
         return kShellFailure;
     return QDesktopServices::openUrl(url) ? kShellSuccess : kShellFailure;
 }

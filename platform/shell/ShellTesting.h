@@ -20,3 +20,9 @@ bool HasNotifyIcon(HWND window, UINT id);
 // Win32 form: "图片文件(*.bmp,*.jpg,*.png)\0*.bmp;*.jpg;*.png\0\0" gives
 // "图片文件(*.bmp,*.jpg,*.png) (*.bmp *.jpg *.png)"; entries joined by ";;".
 std::string TranslateFileFilter(const char* filter);
+
+// The form in which ShellExecute hands a link on: a space, '|', '"', '<',
+// '>', '\\', '^', '`', '{', '}' and a '%' that starts no escape are
+// percent-encoded; other bytes stay as they are. Empty for a link holding a
+// control character.
+std::string EncodeLink(const char* link);

@@ -426,6 +426,16 @@ constexpr UINT PM_REMOVE = 0x0001;
 BOOL PeekMessage(MSG* message, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags);
 BOOL TranslateMessage(const MSG* message);
 LRESULT DispatchMessage(const MSG* message);
+// Our own: the end of the session (SIGTERM, SIGHUP, SIGINT, or the desktop's
+// session manager ending it) posts the quit message with code 0, so the
+// message loop ends as it does for the program's own quit. For the process
+// entry point, once; a second such signal ends the process at once.
+void PostQuitMessageAtEndOfSession();
+// Our own: ends the window layer before the entry point returns. Destroys
+// every window still open, then frees the Qt application with everything it
+// owns (notification-area icons among them), so nothing of Qt is left to the
+// process's exit handlers. GUI thread; no window call may follow.
+void EndWindowLayer();
 
 // Timers post WM_TIMER with the id in wParam; an elapse of 0 fires as soon as
 // the loop is idle. Setting an existing id restarts it. A timer has at most one

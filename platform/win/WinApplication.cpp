@@ -1,19 +1,57 @@
 #include "platform/win/WinApplication.h"
 
 #include "platform/win/NativeWindow.h"
+#include "platform/win/WinQt.h"
+#include "platform/win/WindowWidget.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QWindow>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cerrno>
+#include <vector>
 
 namespace
 {
 // Set once the application exists; WakeUp reads it from any thread.
 std::atomic<QAbstractEventDispatcher*> guiDispatcher{nullptr};
 std::atomic<QThread*> guiThread{nullptr};
+
+// Whether Ensure made the application (rather than adopting a test's).
+bool madeApplication = false;
+
+// See Owner(); never left to the exit handlers: Shutdown deletes it, and a
+// process that does not call Shutdown never deletes it.
+QObject* layerOwner = nullptr;
+
+// The signal handler writes one byte here; the GUI thread reads the other end.
+int endOfSessionPipe[2] = {-1, -1};
+
+// Turns the session manager's quit (a QEvent::Quit sent to the application)
+// into the quit message, before Qt would close the windows on its own.
+class CQuitEventFilter : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit)
+        {
+            PostQuitMessage(0);
+            return true;
+        }
+        return false;
+    }
+};
 
 // QApplication keeps references to argc and argv for its whole life.
 int applicationArgc = 1;
@@ -28,16 +66,19 @@ bool CWinApplication::Ensure()
         return QThread::currentThread() == known;
     if (QCoreApplication::instance() == nullptr)
     {
-        // Never deleted: windows may outlive main's locals, and destroying
-        // the application before them at exit would crash in their teardown.
+        // Deleted only by Shutdown, after every window: a process that never
+        // calls it leaves the application and its children to the end.
         auto* application = new QApplication(applicationArgc, applicationArgv);
         application->setApplicationName(QString::fromLatin1(applicationName));
+        madeApplication = true;
     }
     QCoreApplication* application = QCoreApplication::instance();
     if (QThread::currentThread() != application->thread())
         return false;
     if (auto* gui = qobject_cast<QGuiApplication*>(application))
         gui->setQuitOnLastWindowClosed(false);
+    if (layerOwner == nullptr)
+        layerOwner = new QObject;
     guiDispatcher.store(QAbstractEventDispatcher::instance(application->thread()));
     guiThread.store(application->thread());
     ConnectFocusTracking();
@@ -65,4 +106,84 @@ void CWinApplication::ConnectFocusTracking()
         return;
     QObject::connect(gui, &QGuiApplication::focusWindowChanged, gui,
                      [](QWindow* window) { CNativeWindow::OnFocusWindowChanged(window); });
+}
+
+void CWinApplication::OnEndOfSessionSignal(int /*signalNumber*/)
+{
+    // Only async-signal-safe calls here; errno belongs to the interrupted code.
+    const int savedErrno = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(endOfSessionPipe[1], &byte, 1);
+    errno = savedErrno;
+}
+
+void CWinApplication::QuitAtEndOfSession()
+{
+    if (!Ensure() || endOfSessionPipe[0] >= 0)
+        return;
+    if (::pipe2(endOfSessionPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    QCoreApplication* application = QCoreApplication::instance();
+    auto* notifier = new QSocketNotifier(endOfSessionPipe[0], QSocketNotifier::Read, layerOwner);
+    QObject::connect(notifier, &QSocketNotifier::activated, layerOwner, [] {
+        char bytes[16];
+        while (::read(endOfSessionPipe[0], bytes, sizeof bytes) > 0)
+        {
+        }
+        PostQuitMessage(0);
+    });
+    application->installEventFilter(new CQuitEventFilter(layerOwner));
+
+    // A second signal of the same kind ends the process at once, as if no
+    // handler were there: a program stuck on its way out can still be ended.
+    struct sigaction action = {};
+    action.sa_handler = &CWinApplication::OnEndOfSessionSignal;
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    for (int signalNumber : {SIGTERM, SIGHUP, SIGINT})
+        ::sigaction(signalNumber, &action, nullptr);
+}
+
+void CWinApplication::Shutdown()
+{
+    if (!OnGuiThread())
+        return;
+    // Owners destroy their owned windows first; a handle gone meanwhile is
+    // skipped.
+    std::vector<HWND> open;
+    for (CNativeWindow* window : CNativeWindow::All())
+        open.push_back(window->Handle());
+    for (HWND window : open)
+        if (CNativeWindow* native = CNativeWindow::Find(window))
+            native->Destroy();
+    CWindowWidget::DeleteDetached();
+    delete layerOwner;
+    layerOwner = nullptr;
+    if (!madeApplication)
+        return;
+    // Workers may still look for the dispatcher to wake: they find none.
+    guiDispatcher.store(nullptr);
+    guiThread.store(nullptr);
+    madeApplication = false;
+    delete QCoreApplication::instance();
+}
+
+QObject* CWinApplication::Owner()
+{
+    return layerOwner;
+}
+
+QObject* WinLayerOwner()
+{
+    return CWinApplication::Owner();
+}
+
+void PostQuitMessageAtEndOfSession()
+{
+    CWinApplication::QuitAtEndOfSession();
+}
+
+void EndWindowLayer()
+{
+    CWinApplication::Shutdown();
 }

@@ -12,6 +12,7 @@
 #include <QIcon>
 #include <QRegion>
 
+class QObject;
 class QWidget;
 
 // The frameless top-level widget of a window; null for a destroyed handle.
@@ -27,3 +28,7 @@ QRegion RegionFromHrgn(HRGN region);
 // Makes the Qt application if no window did yet; false on any thread but the
 // GUI thread.
 bool EnsureWinApplication();
+// The parent for the layer's own QObjects: it is deleted before the Qt
+// application when the window layer ends (EndWindowLayer). Null before the
+// application exists.
+QObject* WinLayerOwner();

@@ -41,6 +41,24 @@ private:
 };
 
 QPoint GlobalPoint(const QMouseEvent* event) { return event->globalPosition().toPoint(); }
+
+bool IsUserInput(QEvent::Type type)
+{
+    switch (type)
+    {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::InputMethod:
+        return true;
+    default:
+        return false;
+    }
+}
 }
 
 CWindowWidget::CWindowWidget(CNativeWindow* owner, Qt::WindowFlags flags) : QWidget(nullptr, flags), owner(owner)
@@ -111,6 +129,13 @@ bool CWindowWidget::event(QEvent* event)
         case QEvent::Paint: return true;
         default: return QWidget::event(event);
         }
+    }
+    if (!isEnabled() && IsUserInput(event->type()))
+    {
+        // A disabled window (the owner of a modal dialog) takes no mouse or
+        // keyboard input at all, as in Win32; a drag it was in ends here.
+        dragging = false;
+        return true;
     }
     switch (event->type())
     {

@@ -236,3 +236,52 @@ TEST_F(CAboutDlgTest, KeyboardFilterEscapeQuitsAndEnterMovesThroughAnAccountForm
     EXPECT_EQ(RunModal(dialog, driver), IDOK);
     EXPECT_EQ(liveDialogs, 0);
 }
+
+TEST_F(CAboutDlgTest, WhileADialogRunsTheMenuAndTheSkinButtonOpenNoSecondOne)
+{
+    Start();
+    CControlUI* skinButton = Manager().FindControl("skinbtn");
+    ASSERT_NE(skinButton, nullptr);
+
+    CModalDriver driver;
+    HWND skin = nullptr;
+    bool checked = false;
+    driver.PostWhen([&] { return WindowObject<CSkinDlg>(CDialogWnd::OpenDialog()) != nullptr; },
+                    [&] {
+                        skin = CDialogWnd::OpenDialog();
+                        driver.Guard(skin);
+                        // "about" twice from the menu and the skin button once
+                        // more: each only brings the running dialog forward.
+                        Notify(window->sortsPanel, "menuabout");
+                        Notify(window->sortsPanel, "menuabout");
+                        Notify(skinButton, "click");
+                        EXPECT_EQ(CDialogWnd::OpenDialog(), skin);
+                        EXPECT_EQ(::GetForegroundWindow(), skin);
+                        EXPECT_FALSE(::IsWindowEnabled(Hwnd())) << "the main window must wait for the dialog";
+                        checked = true;
+                        PostClick(WindowObject<CSkinDlg>(skin)->paintManager.FindControl("closebtn"));
+                    });
+    // The skin button runs its dialog inside this dispatch until the steps close it.
+    Notify(skinButton, "click");
+    EXPECT_TRUE(checked);
+    EXPECT_FALSE(driver.TimedOut());
+    EXPECT_FALSE(::IsWindow(skin));
+    EXPECT_EQ(CDialogWnd::OpenDialog(), nullptr);
+    EXPECT_TRUE(::IsWindowEnabled(Hwnd()));
+
+    // With no dialog up, "about" opens one as before.
+    CModalDriver again;
+    bool opened = false;
+    again.PostWhen([&] { return WindowObject<CAboutDlg>(CDialogWnd::OpenDialog()) != nullptr; },
+                   [&] {
+                       opened = true;
+                       auto* about = WindowObject<CAboutDlg>(CDialogWnd::OpenDialog());
+                       again.Guard(about->GetHWND());
+                       PostClick(about->paintManager.FindControl("closebtn"));
+                   });
+    Notify(window->sortsPanel, "menuabout");
+    EXPECT_TRUE(opened);
+    EXPECT_FALSE(again.TimedOut());
+    EXPECT_EQ(CDialogWnd::OpenDialog(), nullptr);
+    EXPECT_FALSE(QuitPosted());
+}

@@ -148,6 +148,21 @@ TEST_F(AdButton, ClicksOpenOnlyWebLinksWithTheVerbOpen)
     EXPECT_EQ(expected.at(0).second, "http://127.0.0.1:9/page?a=1&b=%E4%B8%AD");
 }
 
+TEST_F(AdButton, LinksWithASpaceOrABarOpenInTheirEncodedForm)
+{
+    WriteAds(AdList({{"spaced", "http://127.0.0.1:9/spring sale.html"},
+                     {"barred", "https://127.0.0.1:9/go?to=a|b"},
+                     {"broken", "http://127.0.0.1 :9/"}}));
+    Start();
+    ASSERT_EQ(window->adTexts.GetSize(), 3);
+    for (int index = 0; index < 3; ++index) {
+        Tick();
+        Click();
+    }
+    EXPECT_EQ(openedLinks, std::vector<Ad>({{"open", "http://127.0.0.1:9/spring%20sale.html"},
+                                            {"open", "https://127.0.0.1:9/go?to=a%7Cb"}}));
+}
+
 TEST_F(AdButton, ReloadShrinkingTheListGoesOnFromThePositionModuloTheNewCount)
 {
     WriteAds(AdList({{"E0", "#"}, {"E1", "#"}, {"E2", "#"}, {"E3", "http://127.0.0.1:9/e3"}, {"E4", "#"}}));

@@ -19,6 +19,18 @@ TEST(UpdateServer, ComesFromTheSettingsAndFallsBackForAnythingButAWebAddress)
         {"<config><skin/><update server=\"HTTP://Host\"/></config>", "HTTP://Host"},
         {"<config><update server=\"file:///etc\"/></config>", kDefaultUpdateServer},
         {"<config><update server=\"http://\"/></config>", kDefaultUpdateServer},
+        // A host of one letter is a host, not a missing one.
+        {"<config><update server=\"http://a\"/></config>", "http://a"},
+        {"<config><update server=\"https://b/\"/></config>", "https://b"},
+        {"<config><update server=\"http://a:8750\"/></config>", "http://a:8750"},
+        {"<config><update server=\"http://u@a\"/></config>", "http://u@a"},
+        {"<config><update server=\"http://[::1]:8750\"/></config>", "http://[::1]:8750"},
+        // A port, a user or a path alone names no host.
+        {"<config><update server=\"http://:8750\"/></config>", kDefaultUpdateServer},
+        {"<config><update server=\"http://u@\"/></config>", kDefaultUpdateServer},
+        {"<config><update server=\"http:///update\"/></config>", kDefaultUpdateServer},
+        {"<config><update server=\"https://?q\"/></config>", kDefaultUpdateServer},
+        {"<config><update server=\"http://[]\"/></config>", kDefaultUpdateServer},
         {"<config><update/></config>", kDefaultUpdateServer},
         {"<config/>", kDefaultUpdateServer},
         {"", kDefaultUpdateServer},

@@ -1,9 +1,19 @@
 #include "platform/shell/Shell.h"
 #include "platform/shell/ShellTesting.h"
+#include "platform/win/WinQt.h"
 #include "platform/win/WinTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QEvent>
+#include <QPointer>
+#include <QSystemTrayIcon>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -102,6 +112,66 @@ TEST_F(NotifyIconTest, AnIconDiesWithItsWindow)
     EXPECT_FALSE(SimulateNotifyIconActivation(window, 7, NotifyIconActivation::Trigger));
 }
 
+namespace {
+
+// The way out of a process, run in a child of its own: the end of the
+// session reaches the loop as the quit message with code 0, and ending the
+// window layer frees the windows, the icons and the application before the
+// exit handlers run. Exit codes tell which step failed.
+void EndTheSessionAndLeave(bool bySignal)
+{
+    // Seconds after which a hung child ends itself by SIGALRM.
+    ::alarm(20);
+    RegisterTestClass();
+    HWND window = MakeWindow();
+    NOTIFYICONDATA data = {};
+    data.cbSize = kNotifyIconDataSize;
+    data.hWnd = window;
+    data.uID = 108;
+    data.uFlags = NIF_MESSAGE;
+    data.uCallbackMessage = kCallback;
+    Shell_NotifyIcon(NIM_ADD, &data);
+    if (!HasNotifyIcon(window, 108))
+        std::_Exit(2);
+    const QPointer<QSystemTrayIcon> icon = WinLayerOwner()->findChild<QSystemTrayIcon*>();
+    if (icon.isNull())
+        std::_Exit(3);
+
+    PostQuitMessageAtEndOfSession();
+    if (bySignal) {
+        ::raise(SIGTERM);
+    } else {
+        // What the desktop's session manager sends when the session ends.
+        QEvent quit(QEvent::Quit);
+        QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
+    }
+    MSG message{};
+    while (::GetMessage(&message, nullptr, 0, 0))
+        ::DispatchMessage(&message);
+    if (message.wParam != 0)
+        std::_Exit(4);
+
+    EndWindowLayer();
+    if (QCoreApplication::instance() != nullptr || WinLayerOwner() != nullptr || ::IsWindow(window) ||
+        !icon.isNull())
+        std::_Exit(5);
+    std::exit(0);
+}
+
+} // namespace
+
+TEST(EndOfSession, ASignalQuitsTheLoopAndEndingTheLayerFreesEverythingOfQt)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(EndTheSessionAndLeave(true), ::testing::ExitedWithCode(0), "");
+}
+
+TEST(EndOfSession, TheSessionManagersQuitQuitsTheLoopAlike)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(EndTheSessionAndLeave(false), ::testing::ExitedWithCode(0), "");
+}
+
 TEST(ShellFileFilter, Win32FiltersBecomeDesktopFilters)
 {
     EXPECT_EQ(TranslateFileFilter("图片文件(*.bmp,*.jpg,*.png)\0*.bmp;*.jpg;*.png\0"),
@@ -145,6 +215,45 @@ TEST(ShellExecute, OnlyTheOpenVerbReachesTheDesktop)
     EXPECT_LE(ShellExecute(nullptr, "open", "", nullptr, nullptr, SW_SHOWNORMAL), 32);
     EXPECT_TRUE(lastLink.empty());
     SetOpenLinkHook(nullptr);
+}
+
+TEST(ShellExecute, LinksWithSpacesOrBarsGoOutEncodedAndWhatStaysInvalidIsRefused)
+{
+    struct TRow
+    {
+        const char* link;
+        const char* opened;   // null: refused
+    };
+    const TRow rows[] = {
+        {"http://127.0.0.1:9/my page.html", "http://127.0.0.1:9/my%20page.html"},
+        {"http://127.0.0.1:9/a|b?q=x y", "http://127.0.0.1:9/a%7Cb?q=x%20y"},
+        {"http://127.0.0.1:9/{\"<>\\^`}", "http://127.0.0.1:9/%7B%22%3C%3E%5C%5E%60%7D"},
+        // Escapes already there stay; a lone '%' is encoded itself.
+        {"http://127.0.0.1:9/%E4%B8%AD 50%", "http://127.0.0.1:9/%E4%B8%AD%2050%25"},
+        {"http://127.0.0.1:9/100%zz", "http://127.0.0.1:9/100%25zz"},
+        {"https://127.0.0.1:9/中文 页", "https://127.0.0.1:9/中文%20页"},
+        // Still no valid link once encoded, or not a link at all.
+        {"http://exa mple.org/", nullptr},
+        {"http://127.0.0.1:9/a\nb", nullptr},
+        {"http://127.0.0.1:9/a\tb", nullptr},
+        {"http://127.0.0.1:9/\x7F", nullptr},
+        {"no scheme at all", nullptr},
+        {"http://[::1/", nullptr},
+    };
+    SetOpenLinkHook(&RecordLink);
+    for (const TRow& row : rows) {
+        lastLink.clear();
+        const auto answer = ShellExecute(nullptr, "open", row.link, nullptr, nullptr, SW_SHOWNORMAL);
+        if (row.opened != nullptr) {
+            EXPECT_GT(answer, 32) << row.link;
+            EXPECT_EQ(lastLink, row.opened) << row.link;
+        } else {
+            EXPECT_LE(answer, 32) << row.link;
+            EXPECT_TRUE(lastLink.empty()) << row.link << " went out as " << lastLink;
+        }
+    }
+    SetOpenLinkHook(nullptr);
+    EXPECT_EQ(EncodeLink(nullptr), "");
 }
 
 TEST(PathFileExists, FilesFoldersAndOddNames)

@@ -146,6 +146,34 @@ TEST_F(WindowInput, KeysArriveAsVirtualKeysAndFiltersSeeThemBeforeDispatch)
     EXPECT_EQ(Messages(WM_SYSCOMMAND)[0].wParam, SC_CLOSE);
 }
 
+TEST_F(WindowInput, ADisabledWindowTakesNoMouseOrKeyboardInputUntilEnabledAgain)
+{
+    // The owner of a modal dialog: clicks and keys on it must not act.
+    HWND window = MakeWindow(200, 100);
+    ASSERT_NE(window, nullptr);
+    Answers()[WM_NCHITTEST] = HTCLIENT;
+    EnableWindow(window, FALSE);
+    Reset();
+    SendMouse(window, QEvent::MouseButtonPress, {12, 34}, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(window, QEvent::MouseMove, {20, 40}, Qt::NoButton, Qt::LeftButton);
+    SendMouse(window, QEvent::MouseButtonRelease, {20, 40}, Qt::LeftButton, Qt::NoButton);
+    SendMouse(window, QEvent::MouseButtonDblClick, {20, 40}, Qt::LeftButton, Qt::LeftButton);
+    SendKey(window, QEvent::KeyPress, Qt::Key_Escape, QStringLiteral("\x1b"));
+    SendKey(window, QEvent::KeyPress, Qt::Key_F4, {}, Qt::AltModifier);
+    Drain();
+    for (UINT message : {WM_NCHITTEST, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_MOUSEMOVE, WM_KEYDOWN,
+                         WM_SYSKEYDOWN, WM_SYSCOMMAND})
+        EXPECT_EQ(IndexOf(message, window), -1) << "message " << message;
+
+    EnableWindow(window, TRUE);
+    Reset();
+    SendMouse(window, QEvent::MouseButtonPress, {12, 34}, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(window, QEvent::MouseButtonRelease, {12, 34}, Qt::LeftButton, Qt::NoButton);
+    Drain();
+    EXPECT_EQ(Messages(WM_LBUTTONDOWN, window).size(), 1u);
+    EXPECT_EQ(Messages(WM_LBUTTONUP, window).size(), 1u);
+}
+
 TEST_F(WindowInput, CaptionHitDragsTheWindowInsteadOfClicking)
 {
     HWND window = MakeWindow(200, 100);
