@@ -1,14 +1,56 @@
-// Process entry point: points the DirectUI library at the skin, starts COM on
-// the GUI thread, shows the main window and runs the message loop until the
-// quit message.
+// Process entry point: finds the program's data and the user's files, hands
+// over to a player that already runs, points the DirectUI library at the
+// skin, starts COM on the GUI thread, shows the main window with its media
+// controls and runs the message loop until the quit message.
 
 #include "app/RadioWnd.h"
+#include "catalogue/XmlFile.h"
 #include "platform/com/Com.h"
+#include "platform/desktop/FileLayout.h"
+#include "platform/desktop/InstanceGuard.h"
+#include "platform/wmp/Wmp.h"
+
+namespace {
+
+std::int32_t ReadCatalogueVersion(const std::string& path)
+{
+    TiXmlDocument document;
+    ReadXmlFile(&document, path.c_str(), true);
+    const TiXmlElement* version = FindVersionElement(document);
+    return version != nullptr && version->FirstChild() != nullptr ? ParseVersionNumber(version->FirstChild()->Value())
+                                                                   : 0;
+}
+
+// The instance path becomes the data folder: the executable's own folder for
+// a run folder, share/orvane-radio for an installed program. Every shipped
+// file, the skin and the offline station are found from it; the writable
+// files go where the layout says.
+void ChooseFolders()
+{
+    const std::string executableFolder = CPaintManagerUI::GetInstancePath().GetData();
+    const std::string dataFolder = FindDataFolder(executableFolder);
+    CPaintManagerUI::SetInstancePath(dataFolder.c_str());
+    SetPlayerBaseFolder(dataFolder.c_str());
+
+    const TFileLayout layout = ChooseFileLayout(executableFolder, dataFolder, ReadUserFolders());
+    PrepareUserFolders(layout, ReadCatalogueVersion);
+    SetFileLayout(layout);
+}
+
+} // namespace
 
 int main()
 {
     HINSTANCE instance = ::GetModuleHandle(nullptr);
     CPaintManagerUI::SetInstance(instance);
+
+    // A second start brings the running player to the front and ends,
+    // before it has touched a file.
+    CInstanceGuard guard;
+    if (guard.Claim() == InstanceClaim::HandedOver)
+        return 0;
+    ChooseFolders();
+
     CPaintManagerUI::SetResourcePath(CPaintManagerUI::GetInstancePath() + "skin/");
     CPaintManagerUI::SetResourceZip("DefaultSkin.dll", true);
 
@@ -19,8 +61,11 @@ int main()
     window->Create(nullptr, "", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, 0);
     window->CenterWindow();
     ::ShowWindow(window->GetHWND(), SW_SHOWNORMAL);
+    window->ConnectMediaControls();
+    guard.SetRaiseHandler([window] { window->BringToFront(); });
 
     CPaintManagerUI::MessageLoop();
+    guard.SetRaiseHandler(nullptr);
 
     // The workers are ended cooperatively before the process goes, so no
     // download or stream is cut off mid-write: destroying the window runs its

@@ -426,6 +426,10 @@ constexpr UINT PM_REMOVE = 0x0001;
 BOOL PeekMessage(MSG* message, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags);
 BOOL TranslateMessage(const MSG* message);
 LRESULT DispatchMessage(const MSG* message);
+// The state of VK_CONTROL or VK_SHIFT when the key message last taken out of
+// the queue was made: the high bit (a negative answer) while the key is held.
+// Other keys answer 0.
+std::int16_t GetKeyState(int virtualKey);
 
 // Timers post WM_TIMER with the id in wParam; an elapse of 0 fires as soon as
 // the loop is idle. Setting an existing id restarts it. A timer has at most one

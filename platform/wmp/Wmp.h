@@ -146,7 +146,7 @@ protected:
     ~IWMPEvents() = default;
 };
 
-// Tests and tools: the base folder of relative paths (the executable's
-// folder otherwise), and registration of the player class for
+// Start-up, tests and tools: the base folder of relative paths (the
+// executable's folder otherwise), and registration of the player class for
 // CoCreateInstance (done automatically when the library is linked).
 void SetPlayerBaseFolder(const char* folder);
