@@ -1,6 +1,7 @@
 # The two commands of the README:
 #   make run    install what is missing, build, and start the player
 #   make test   install what is missing, build, and run every test headless
+#   make package  build the Debian package (build/orvane-radio_*.deb)
 # SANITIZE=1 builds with AddressSanitizer and UndefinedBehaviorSanitizer in
 # a build folder of its own; BUILD_TYPE picks the CMake build type.
 
@@ -13,7 +14,7 @@ BUILD ?= build
 endif
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench package clean
 
 all: build
 
@@ -31,6 +32,9 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 300
+
+package: build
+	cmake --build $(BUILD) --target package
 
 bench: build
 	cmake --build $(BUILD) --target benchmarks -j $(JOBS)

@@ -181,18 +181,21 @@ CVirtualDisplay::CVirtualDisplay(Tray tray)
     // descriptor given, here its standard output.
     server.emplace(std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", "1", "-ac", "-nolisten", "tcp",
                                             "-screen", "0", "1024x768x24"});
+    // Its warnings share the file: the number is the line of digits alone.
     std::string number;
     WaitUntil(
         [&] {
-            const std::string output = server->Output();
-            const auto end = output.find('\n');
-            if (end == std::string::npos)
-                return !server->Running();
-            number = output.substr(0, end);
-            return true;
+            std::istringstream lines(server->Output());
+            for (std::string line; std::getline(lines, line);) {
+                if (!line.empty() && line.find_first_not_of("0123456789") == std::string::npos) {
+                    number = line;
+                    return true;
+                }
+            }
+            return !server->Running();
         },
         20s);
-    if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos)
+    if (number.empty())
         return;
     name = ":" + number;
     if (tray == Tray::Trayer) {
