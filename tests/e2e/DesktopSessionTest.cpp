@@ -5,6 +5,8 @@
 // folder's socket), and the media controls reaching the running program.
 
 #include "platform/desktop/DesktopTestSupport.h"
+#include "platform/wmp/PlayerTestSupport.h"
+#include "support/LocalHttpServer.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +22,9 @@ constexpr const char* kTitle = "Orvane网络收音机";
 // of the 40 px caption band, 24 px wide.
 constexpr int kCloseX = 600 - 10 - 12;
 constexpr int kCloseY = 20;
+// The first region option of the category page, in main-window pixels.
+constexpr int kFirstRegionX = 45;
+constexpr int kFirstRegionY = 230;
 
 class DesktopSession : public ::testing::Test
 {
@@ -146,4 +151,37 @@ TEST_F(DesktopSession, MediaClientReadsAndDrivesTheRunningProgram)
     EXPECT_NE(ReadFile(run + "/config/config.xml").find("<volume value=\"45\""), std::string::npos)
         << ReadFile(run + "/config/config.xml");
     EXPECT_FALSE(fs::exists(root + "/.config/orvane-radio")) << "a writable run folder keeps its files";
+}
+
+TEST_F(DesktopSession, WithoutABusTheProgramStartsAndPlaysTheRememberedStation)
+{
+    orvane::test::LocalHttpServer server;
+    orvane::test::AddLiveMp3Route(server, "/live.mp3", orvane::test::MakeMp3(2.0, 128));
+    const std::string url = server.Url("/live.mp3");
+    WriteFile(root + "/catalogue.xml", "<catalogue><city name=\"R0\"><station name=\"直播\" url=\"" + url +
+                                           "\" style=\"S0\"/></city><styles><style name=\"S0\"/></styles>"
+                                           "</catalogue><version>9</version>");
+    const TToolResult scrambled =
+        RunTool({ORVANE_CATALOGUE_TOOL, "scramble", root + "/catalogue.xml", run + "/config/fmradios.dll"});
+    ASSERT_EQ(scrambled.exitCode, 0) << scrambled.output;
+    WriteFile(run + "/config/config.xml", "<config><skin name=\"minLove\" path=\"#\"/><station name=\"直播\" url=\"" +
+                                              url + "\"/><update server=\"http://127.0.0.1:9\"/></config>");
+
+    CChildProcess program({run + "/orvane-radio"}, Session(std::nullopt));
+    const std::string window = WaitForWindow();
+    ASSERT_FALSE(window.empty()) << program.Output();
+    int x = 0, y = 0, width = 0, height = 0;
+    ASSERT_TRUE(display.Geometry(window, x, y, width, height));
+    EXPECT_FALSE(server.WaitForRequests("/live.mp3", 1, 1s)) << "nothing plays by itself";
+
+    // The region's page selects the remembered station; Space plays it.
+    display.Click(x + kFirstRegionX, y + kFirstRegionY);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            display.Xdotool({"key", "space"});
+            return server.WaitForRequests("/live.mp3", 1, 1s);
+        },
+        20s))
+        << program.Output();
+    EXPECT_TRUE(program.Running());
 }
