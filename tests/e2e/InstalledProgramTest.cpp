@@ -177,7 +177,8 @@ TEST_F(InstalledProgram, InstallLaysOutProgramDataEntryIconsAndMetainfo)
           share + "/orvane-radio/config/fmradios.dll", share + "/orvane-radio/config/fmads.dll",
           share + "/orvane-radio/config/offline/orvane-offline.ogg",
           share + "/applications/" + kAppId + ".desktop", share + "/metainfo/" + kAppId + ".metainfo.xml",
-          share + "/icons/hicolor/scalable/apps/" + kAppId + ".svg", share + "/doc/orvane-radio/copyright"})
+          share + "/icons/hicolor/scalable/apps/" + kAppId + ".svg", share + "/doc/orvane-radio/copyright",
+          share + "/man/man1/orvane-radio.1.gz"})
         EXPECT_TRUE(fs::is_regular_file(file)) << file;
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         const std::string icon =
