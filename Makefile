@@ -3,6 +3,7 @@
 #   make test   install what is missing, build, and run every test headless
 #   make fuzz   build the fuzz harnesses with clang (in build-fuzz) and run
 #               each for FUZZ_SECONDS seconds at low priority
+#   make package  build the Debian package (build/orvane-radio_*.deb)
 # SANITIZE=1 builds with AddressSanitizer and UndefinedBehaviorSanitizer in
 # a build folder of its own; BUILD_TYPE picks the CMake build type.
 
@@ -15,7 +16,7 @@ BUILD ?= build
 endif
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench fuzz clean
+.PHONY: all deps configure build run test bench fuzz package clean
 
 all: build
 
@@ -33,6 +34,9 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 300
+
+package: build
+	cmake --build $(BUILD) --target package
 
 bench: build
 	cmake --build $(BUILD) --target benchmarks -j $(JOBS)

@@ -2,6 +2,7 @@
 
 #include "app/WindowFrame.h"
 #include "platform/com/Com.h"
+#include "platform/desktop/MediaControls.h"
 #include "platform/wmp/Wmp.h"
 #include "platform/shell/Shell.h"
 #include "update/AdList.h"
@@ -11,6 +12,11 @@
 #include <cstring>
 
 TUpdateParams UpdateParams;
+
+TFileLayout CurrentFileLayout()
+{
+    return FileLayoutFor(CPaintManagerUI::GetInstancePath().GetData());
+}
 
 namespace {
 
@@ -84,25 +90,30 @@ LRESULT CRadioWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             ShowNextAd();
         else if (wParam == kRestartTimer)
             PlayCurrentStation();
+        else if (wParam == kVolumeSaveTimer)
+            RememberVolume();
         handled = false;
         break;
     case WM_TRAYICON:
         OnTrayIcon(wParam, lParam);
         break;
     case WM_ADS_REPLACED:
-        LoadAdList((CPaintManagerUI::GetInstancePath() + "config/fmads.dll").GetData(), adLinks, adTexts);
+        LoadAdList(CurrentFileLayout().adsFile.c_str(), adLinks, adTexts);
         break;
     case WM_CATALOGUE_REPLACED:
         ReloadCatalogue();
         break;
     case WM_PLAY_REQUEST:
         result = PlayCurrentStation();
+        PublishMediaState();
         break;
     case WM_PLAYER_STATUS:
         result = HandlePlayerStatus();
+        PublishMediaState();
         break;
     case WM_PLAYER_MEDIA:
         result = HandleMediaChange();
+        PublishMediaState();
         break;
     default:
         // The frame rows all windows share, or default processing.
@@ -194,18 +205,19 @@ void CRadioWnd::InitialiseWindow()
     ::SetTimer(hWnd, kAdTimer, kAdRotationMilliseconds, nullptr);
 
     LoadSettings();
-    LoadAdList((CPaintManagerUI::GetInstancePath() + "config/fmads.dll").GetData(), adLinks, adTexts);
+    ApplyRememberedChoices();
+    LoadAdList(CurrentFileLayout().adsFile.c_str(), adLinks, adTexts);
     LoadCatalogue();
 
-    const CStdString instancePath = CPaintManagerUI::GetInstancePath();
+    const TFileLayout layout = CurrentFileLayout();
     const CStdString server = ReadUpdateServer(settingsDoc.get());
     UpdateParams = TUpdateParams();
     UpdateParams.owner = this;
     UpdateParams.catalogueUrl = server + "/update/fmradios.dll";
     UpdateParams.adsUrl = server + "/update/fmads.dll";
-    UpdateParams.cacheDir = instancePath + "cache";
-    UpdateParams.catalogueFile = instancePath + "config/fmradios.dll";
-    UpdateParams.adsFile = instancePath + "config/fmads.dll";
+    UpdateParams.cacheDir = layout.cacheFolder.c_str();
+    UpdateParams.catalogueFile = layout.catalogueFile.c_str();
+    UpdateParams.adsFile = layout.adsFile.c_str();
 
     switchEvent = ::CreateEvent(FALSE, FALSE);
 
@@ -214,8 +226,14 @@ void CRadioWnd::InitialiseWindow()
     switchThread = ::CreateThread(&CRadioWnd::StationSwitchProc, this);
 }
 
-LRESULT CRadioWnd::MessageHandler(UINT message, WPARAM wParam, LPARAM /*lParam*/, bool& /*handled*/)
+LRESULT CRadioWnd::MessageHandler(UINT message, WPARAM wParam, LPARAM /*lParam*/, bool& handled)
 {
+    // The player's own keys stop here, so a focused control never acts on
+    // them a second time.
+    if (message == WM_KEYDOWN && HandlePlayerKey(wParam)) {
+        handled = true;
+        return 1;
+    }
     return WindowFrame::FilterKeys(*this, paintManager, message, wParam);
 }
 
@@ -228,6 +246,9 @@ void CRadioWnd::HideToTray()
 
 void CRadioWnd::OnFinalMessage(HWND /*window*/)
 {
+    if (volumeSavePending)
+        RememberVolume();
+    mediaControls.reset();
     catalogueDoc.reset();
     FreeNameList(regionList);
     FreeNameList(styleList);

@@ -17,11 +17,14 @@
 //                               HandleMediaChange
 //   player/PlayerStatus.cpp     ConnectPlayerEvents, HandlePlayerStatus,
 //                               RefreshStatusLine
-//   appearance/Settings.cpp     LoadSettings, SaveSkinChoice, SetBackground
+//   appearance/Settings.cpp     LoadSettings, SaveSkinChoice, SetBackground,
+//                               the remembered station and volume
+//   app/RadioWndDesktop.cpp     the keys, media controls, coming to the front
 //
 // The members are the hub's state: the subsystems read and write them on the
 // GUI thread, except where a worker's comment says otherwise.
 
+#include "platform/desktop/FileLayout.h"
 #include "uilib/UIlib.h"
 
 #include <tinyxml.h>
@@ -36,6 +39,7 @@ struct IWMPControls;
 struct IConnectionPoint;
 
 class CRadioWnd;
+class CMediaControls;
 
 // Messages of the main window beyond the system's own.
 constexpr UINT WM_TRAYICON = WM_USER + 50;            // 1074, the notification-area icon
@@ -50,6 +54,8 @@ constexpr UINT_PTR kStatusTimer = 500;                // status line refresh
 constexpr UINT_PTR kAdTimer = 505;                    // advertisement rotation
 constexpr UINT_PTR kRestartTimer = 510;               // a pending automatic reopening
 constexpr UINT kAdRotationMilliseconds = 15000;       // milliseconds between two advertisements
+constexpr UINT_PTR kVolumeSaveTimer = 510;            // writes the remembered volume
+constexpr UINT kVolumeSaveDelayMilliseconds = 1000;   // milliseconds the volume rests before it is written
 
 // Id of the notification-area icon and of the small window icon resource.
 constexpr UINT kTrayIconId = 108;
@@ -62,9 +68,9 @@ struct TUpdateParams
     CRadioWnd* owner = nullptr;
     CStdString catalogueUrl;   // <server>/update/fmradios.dll
     CStdString adsUrl;         // <server>/update/fmads.dll
-    CStdString cacheDir;       // instance path + "cache", no trailing separator
-    CStdString catalogueFile;  // instance path + "config/fmradios.dll"
-    CStdString adsFile;        // instance path + "config/fmads.dll"
+    CStdString cacheDir;       // the layout's cache folder, no trailing separator
+    CStdString catalogueFile;  // the layout's catalogue file
+    CStdString adsFile;        // the layout's advertisement list
 };
 
 class CRadioWnd : public CWindowWnd, public INotifyUI, public IMessageFilterUI
@@ -121,6 +127,20 @@ public:
     void LoadSettings();
     void SaveSkinChoice(const char* name, const char* path);
     void SetBackground(const char* description);
+    void ApplyRememberedChoices();
+    void RememberStation();
+    void RememberVolume();
+    void ScheduleVolumeSave();
+
+    // ------------------------------------------------ app/RadioWndDesktop.cpp
+    // Keys of the main window; true for a key that was used.
+    bool HandlePlayerKey(WPARAM key);
+    // The actions the keys and the desktop's media controls share.
+    void PlayOrPause();
+    void SetVolumeLevel(int volume);
+    void BringToFront();
+    void ConnectMediaControls();
+    void PublishMediaState();
 
     // ------------------------------------------------ state, in declaration order
     CStdString backgroundImage;
@@ -173,6 +193,10 @@ public:
     bool stoppedByUser = false;
     // Set while an automatic restart's WM_PLAY_REQUEST waits in the queue.
     bool restartQueued = false;
+    // Set while a volume change waits for kVolumeSaveTimer to be written.
+    bool volumeSavePending = false;
+    // The desktop's media controls; null without a session bus.
+    std::unique_ptr<CMediaControls> mediaControls;
 
 protected:
     const char* GetWindowClassName() const override;
@@ -189,3 +213,6 @@ private:
 
 // The update worker's block; one per process.
 extern TUpdateParams UpdateParams;
+
+// Where the settings, the data files and the cache of this run are.
+TFileLayout CurrentFileLayout();

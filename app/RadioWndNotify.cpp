@@ -61,11 +61,17 @@ void CRadioWnd::Notify(TNotifyUI& msg)
             dialog->DoModal(); // the dialog deletes itself after its last message
         }
     } else if (type == "dbclick") {
-        if (name == "fmradio")
+        if (name == "fmradio") {
             ChooseStation(sender);
+            RememberStation();
+            PublishMediaState();
+        }
     } else if (type == "valuechanging") {
-        if (sender != nullptr && sender == volumeSlider)
+        if (sender != nullptr && sender == volumeSlider) {
             ApplyVolume(sender);
+            ScheduleVolumeSave();
+            PublishMediaState();
+        }
     } else if (type == "menu") {
         // Context menus of the controls do nothing.
     } else if (type == "selectchanged") {

@@ -6,7 +6,9 @@
 #include "catalogue/XmlFile.h"
 #include "platform/shell/SafeFile.h"
 #include "platform/shell/Shell.h"
+#include "platform/wmp/Wmp.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -71,7 +73,7 @@ void CRadioWnd::LoadSettings()
 {
     if (!settingsDoc)
         settingsDoc = std::make_unique<TiXmlDocument>();
-    const CStdString path = CPaintManagerUI::GetInstancePath() + "config/config.xml";
+    const CStdString path = CurrentFileLayout().settingsFile.c_str();
     ReadXmlFile(settingsDoc.get(), path, false);
 
     const TiXmlElement* skin = FindSkinElement(settingsDoc.get());
@@ -99,7 +101,7 @@ void CRadioWnd::SaveSkinChoice(const char* name, const char* path)
         skin->SetAttribute("name", name);
         skin->SetAttribute("path", path != nullptr ? path : "#");
     }
-    SaveSettingsFile(*settingsDoc, CPaintManagerUI::GetInstancePath() + "config/config.xml");
+    SaveSettingsFile(*settingsDoc, CurrentFileLayout().settingsFile.c_str());
 }
 
 void CRadioWnd::SetBackground(const char* description)
@@ -107,4 +109,130 @@ void CRadioWnd::SetBackground(const char* description)
     backgroundImage = description;
     if (mainFrame != nullptr)
         mainFrame->SetBkImage(backgroundImage);
+}
+
+namespace {
+
+constexpr const char* kStationElement = "station";
+constexpr const char* kVolumeElement = "volume";
+constexpr int kMaxVolume = 100; // the slider's and the player's full volume
+
+const TiXmlElement* FindRootChild(const TiXmlDocument* settings, const char* name)
+{
+    const TiXmlElement* root = settings != nullptr ? settings->RootElement() : nullptr;
+    return root != nullptr ? root->FirstChildElement(name) : nullptr;
+}
+
+// The root's first element of the name, made after "skin" (or at the end)
+// when there is none.
+TiXmlElement* FindOrAddRootChild(TiXmlDocument* settings, const char* name)
+{
+    TiXmlElement* root = settings != nullptr ? settings->RootElement() : nullptr;
+    if (root == nullptr)
+        return nullptr;
+    if (TiXmlElement* existing = root->FirstChildElement(name))
+        return existing;
+    const TiXmlElement added(name);
+    TiXmlNode* skin = root->FirstChildElement("skin");
+    TiXmlNode* node = skin != nullptr ? root->InsertAfterChild(skin, added) : root->InsertEndChild(added);
+    return node != nullptr ? node->ToElement() : nullptr;
+}
+
+} // namespace
+
+bool ReadRememberedStation(const TiXmlDocument* settings, CStdString& name, CStdString& url)
+{
+    const TiXmlElement* station = FindRootChild(settings, kStationElement);
+    const char* storedName = station != nullptr ? station->Attribute("name") : nullptr;
+    const char* storedUrl = station != nullptr ? station->Attribute("url") : nullptr;
+    if (storedName == nullptr || storedUrl == nullptr || *storedName == '\0' || *storedUrl == '\0')
+        return false;
+    name = storedName;
+    url = storedUrl;
+    return true;
+}
+
+int ReadRememberedVolume(const TiXmlDocument* settings)
+{
+    const TiXmlElement* volume = FindRootChild(settings, kVolumeElement);
+    const char* text = volume != nullptr ? volume->Attribute("value") : nullptr;
+    if (text == nullptr)
+        return -1;
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (end == text)
+        return -1;
+    return static_cast<int>(std::clamp<long>(value, 0, kMaxVolume));
+}
+
+bool SetRememberedStation(TiXmlDocument* settings, const char* name, const char* url)
+{
+    TiXmlElement* station = FindOrAddRootChild(settings, kStationElement);
+    if (station == nullptr)
+        return false;
+    station->SetAttribute("name", name != nullptr ? name : "");
+    station->SetAttribute("url", url != nullptr ? url : "");
+    return true;
+}
+
+bool SetRememberedVolume(TiXmlDocument* settings, int volume)
+{
+    TiXmlElement* element = FindOrAddRootChild(settings, kVolumeElement);
+    if (element == nullptr)
+        return false;
+    element->SetAttribute("value", std::clamp(volume, 0, kMaxVolume));
+    return true;
+}
+
+void CRadioWnd::ApplyRememberedChoices()
+{
+    const int volume = ReadRememberedVolume(settingsDoc.get());
+    if (volume >= 0) {
+        if (volumeSlider != nullptr) {
+            volumeSlider->SetValue(volume);
+            ApplyVolume(volumeSlider);
+        } else if (playerSettings != nullptr) {
+            playerSettings->put_volume(volume);
+        }
+    }
+    // Shown and chosen, never played: "play" plays it once its page has
+    // selected it.
+    CStdString name;
+    CStdString url;
+    if (ReadRememberedStation(settingsDoc.get(), name, url)) {
+        currentStationName = name;
+        currentStationUrl = url;
+        if (fmName != nullptr)
+            fmName->SetText(currentStationName);
+    }
+}
+
+void CRadioWnd::RememberStation()
+{
+    if (!settingsDoc || settingsDoc->Error())
+        return;
+    CStdString name;
+    CStdString url;
+    if (ReadRememberedStation(settingsDoc.get(), name, url) && name == currentStationName && url == currentStationUrl)
+        return; // stepping back to the same station writes nothing
+    if (SetRememberedStation(settingsDoc.get(), currentStationName, currentStationUrl))
+        SaveSettingsFile(*settingsDoc, CurrentFileLayout().settingsFile.c_str());
+}
+
+void CRadioWnd::RememberVolume()
+{
+    ::KillTimer(hWnd, kVolumeSaveTimer);
+    volumeSavePending = false;
+    if (!settingsDoc || settingsDoc->Error() || volumeSlider == nullptr)
+        return;
+    if (ReadRememberedVolume(settingsDoc.get()) == volumeSlider->GetValue())
+        return;
+    if (SetRememberedVolume(settingsDoc.get(), volumeSlider->GetValue()))
+        SaveSettingsFile(*settingsDoc, CurrentFileLayout().settingsFile.c_str());
+}
+
+void CRadioWnd::ScheduleVolumeSave()
+{
+    volumeSavePending = true;
+    ::SetTimer(hWnd, kVolumeSaveTimer, kVolumeSaveDelayMilliseconds, nullptr);
 }

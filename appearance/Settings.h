@@ -3,6 +3,9 @@
 // The settings file config/config.xml: a root element whose first "skin"
 // child remembers the main window's background, as
 //   <skin name="minLove|minBlue|minDefine" path="#|/absolute/picture/path"/>
+// and, beside it, the last station chosen and the volume:
+//   <station name="..." url="..."/>
+//   <volume value="0..100"/>
 // Everything else in the file is kept as it is and written back with it.
 
 #include "uilib/core/StdString.h"
@@ -20,6 +23,16 @@ CStdString BackgroundDescription(const char* choice, const char* path = nullptr)
 
 // The root's first "skin" element, null when there is none.
 TiXmlElement* FindSkinElement(TiXmlDocument* settings);
+
+// The remembered station; false when the file names none (no element, or
+// an empty name or URL).
+bool ReadRememberedStation(const TiXmlDocument* settings, CStdString& name, CStdString& url);
+// The remembered volume, clamped to 0..100; -1 when the file holds none.
+int ReadRememberedVolume(const TiXmlDocument* settings);
+// Sets the elements, adding them after "skin" (or at the root's end) when
+// missing. False, with nothing changed, for a document without a root.
+bool SetRememberedStation(TiXmlDocument* settings, const char* name, const char* url);
+bool SetRememberedVolume(TiXmlDocument* settings, int volume);
 
 // Writes the whole document to `path` through a file beside it that is
 // renamed over it (platform/shell/SafeFile.h), so a crash or a full disk

@@ -80,7 +80,7 @@ void CRadioWnd::LoadCatalogue()
 {
     if (!catalogueDoc)
         catalogueDoc = std::make_unique<TiXmlDocument>();
-    const CStdString path = CPaintManagerUI::GetInstancePath() + "config/fmradios.dll";
+    const CStdString path = CurrentFileLayout().catalogueFile.c_str();
     ReadXmlFile(catalogueDoc.get(), path, true);
     ParseCatalogue(catalogueDoc.get(), regionList, styleList);
     BuildCategoryPage();
@@ -88,7 +88,7 @@ void CRadioWnd::LoadCatalogue()
 
 void CRadioWnd::ReloadCatalogue()
 {
-    const CStdString path = CPaintManagerUI::GetInstancePath() + "config/fmradios.dll";
+    const CStdString path = CurrentFileLayout().catalogueFile.c_str();
     catalogueDoc = std::make_unique<TiXmlDocument>();
     ReadXmlFile(catalogueDoc.get(), path, true);
     ParseCatalogue(catalogueDoc.get(), regionList, styleList);

@@ -436,6 +436,10 @@ void PostQuitMessageAtEndOfSession();
 // owns (notification-area icons among them), so nothing of Qt is left to the
 // process's exit handlers. GUI thread; no window call may follow.
 void EndWindowLayer();
+// The state of VK_CONTROL or VK_SHIFT when the key message last taken out of
+// the queue was made: the high bit (a negative answer) while the key is held.
+// Other keys answer 0.
+std::int16_t GetKeyState(int virtualKey);
 
 // Timers post WM_TIMER with the id in wParam; an elapse of 0 fires as soon as
 // the loop is idle. Setting an existing id restarts it. A timer has at most one

@@ -18,14 +18,27 @@ namespace
 {
 constexpr int keyTokenShift = 16;
 constexpr LPARAM keyTokenMask = 0xFF;
+constexpr LPARAM keyControlDown = LPARAM{1} << 25;
+constexpr LPARAM keyShiftDown = LPARAM{1} << 26;
+
+// The modifier bits of the key message last taken out of the queue.
+LPARAM lastKeyModifiers = 0;
+
+bool IsKeyMessage(UINT message)
+{
+    return message == WM_KEYDOWN || message == WM_KEYUP || message == WM_SYSKEYDOWN || message == WM_SYSKEYUP;
+}
 
 // Posted and input messages first, then the quit request, then due timers:
 // the order in which Win32 hands them out.
 bool TakeNext(MSG* message, HWND window, UINT filterMin, UINT filterMax, bool remove)
 {
     CWindowWidget::DeleteDetached();
-    if (CMessageQueue::Instance().Take(message, window, filterMin, filterMax, remove))
+    if (CMessageQueue::Instance().Take(message, window, filterMin, filterMax, remove)) {
+        if (remove && IsKeyMessage(message->message))
+            lastKeyModifiers = message->lParam & (keyControlDown | keyShiftDown);
         return true;
+    }
     return CTimerTable::Instance().TakeDue(message, window, filterMin, filterMax, remove);
 }
 }
@@ -65,6 +78,16 @@ BOOL PeekMessage(MSG* message, HWND window, UINT filterMin, UINT filterMax, UINT
         return FALSE;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     return TakeNext(message, window, filterMin, filterMax, (removeFlags & PM_REMOVE) != 0) ? TRUE : FALSE;
+}
+
+std::int16_t GetKeyState(int virtualKey)
+{
+    constexpr std::int16_t held = INT16_MIN;
+    if (virtualKey == static_cast<int>(VK_CONTROL))
+        return (lastKeyModifiers & keyControlDown) != 0 ? held : 0;
+    if (virtualKey == static_cast<int>(VK_SHIFT))
+        return (lastKeyModifiers & keyShiftDown) != 0 ? held : 0;
+    return 0;
 }
 
 BOOL TranslateMessage(const MSG* message)

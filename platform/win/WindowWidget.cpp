@@ -21,6 +21,10 @@ namespace
 // lParam bits of key messages, as Win32 lays them out.
 constexpr LPARAM keyRepeatCountOne = 1;
 constexpr int keyTokenShift = 16;
+// Bits 25 and 26 are reserved in Win32; here they carry Ctrl and Shift
+// to GetKeyState.
+constexpr LPARAM keyControlDown = LPARAM{1} << 25;
+constexpr LPARAM keyShiftDown = LPARAM{1} << 26;
 constexpr LPARAM keyAltDown = LPARAM{1} << 29;
 constexpr LPARAM keyWasDown = LPARAM{1} << 30;
 constexpr LPARAM keyReleased = LPARAM{1} << 31;
@@ -307,6 +311,10 @@ void CWindowWidget::HandleKey(QKeyEvent* event, bool press)
     LPARAM lParam = keyRepeatCountOne;
     if (alt)
         lParam |= keyAltDown;
+    if ((event->modifiers() & Qt::ControlModifier) != 0)
+        lParam |= keyControlDown;
+    if ((event->modifiers() & Qt::ShiftModifier) != 0)
+        lParam |= keyShiftDown;
     if (!press)
         lParam |= keyWasDown | keyReleased;
     else if (event->isAutoRepeat())

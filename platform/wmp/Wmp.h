@@ -170,7 +170,7 @@ protected:
 // done waits only for what it needs itself.
 void PreparePlayer();
 
-// Tests and tools: the base folder of relative paths (the executable's
-// folder otherwise), and registration of the player class for
+// Start-up, tests and tools: the base folder of relative paths (the
+// executable's folder otherwise), and registration of the player class for
 // CoCreateInstance (done automatically when the library is linked).
 void SetPlayerBaseFolder(const char* folder);

@@ -163,7 +163,7 @@ TEST_F(CAboutDlgTest, SharesTheDialogFrame)
     RECT bounds = {};
     ::GetWindowRect(about, &bounds);
     EXPECT_EQ(bounds.right - bounds.left, 360);
-    EXPECT_EQ(bounds.bottom - bounds.top, 220);
+    EXPECT_EQ(bounds.bottom - bounds.top, 262);
     RECT box = {};
     ASSERT_NE(::GetWindowRgnBox(about, &box), ERROR);
     EXPECT_EQ(box.right - box.left, 361);

@@ -1,0 +1,129 @@
+// One player per user: a later start hands over to the running one, on the
+// session bus and, without one, through a socket in the runtime folder.
+
+#include "platform/desktop/DesktopTestSupport.h"
+#include "platform/desktop/InstanceGuard.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace desktoptest;
+
+namespace {
+
+const std::string kProbe = ORVANE_INSTANCE_PROBE;
+
+// The last line of `output` (Qt may warn on the lines before).
+std::string LastLine(const std::string& output)
+{
+    const auto newline = output.rfind('\n');
+    return newline == std::string::npos ? output : output.substr(newline + 1);
+}
+
+// How many lines of `output` are exactly `line`.
+int CountLines(const std::string& output, const std::string& line)
+{
+    int count = 0;
+    std::size_t start = 0;
+    while (start <= output.size()) {
+        const std::size_t end = output.find('\n', start);
+        const std::string current = output.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        count += current == line ? 1 : 0;
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    return count;
+}
+
+class InstanceGuardTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { runtime = MakeTemporaryFolder("orvane-runtime"); }
+    void TearDown() override { RemoveFolder(runtime); }
+
+    Environment WithBus(const CPrivateSessionBus& bus) const
+    {
+        return {{"DBUS_SESSION_BUS_ADDRESS", bus.Address()}, {"XDG_RUNTIME_DIR", runtime}, {"DISPLAY", {}},
+                {"QT_QPA_PLATFORM", "offscreen"}};
+    }
+    Environment WithoutBus() const
+    {
+        return {{"DBUS_SESSION_BUS_ADDRESS", {}}, {"XDG_RUNTIME_DIR", runtime}, {"DISPLAY", {}},
+                {"QT_QPA_PLATFORM", "offscreen"}};
+    }
+
+    // The first probe, once it holds the instance.
+    void StartFirst(std::optional<CChildProcess>& first, const Environment& environment, const std::string& holder)
+    {
+        first.emplace(std::vector<std::string>{kProbe, "30"}, environment);
+        ASSERT_TRUE(WaitUntil([&] { return first->Output().find("first " + holder) != std::string::npos; }, 10s))
+            << first->Output();
+    }
+
+    std::string runtime;
+};
+
+} // namespace
+
+TEST_F(InstanceGuardTest, LaterStartsRaiseTheFirstOnTheSessionBus)
+{
+    CPrivateSessionBus bus;
+    ASSERT_TRUE(bus.Started());
+    std::optional<CChildProcess> first;
+    StartFirst(first, WithBus(bus), "bus");
+
+    for (int start = 1; start <= 2; ++start) {
+        const TToolResult later = RunTool({kProbe, "0"}, WithBus(bus));
+        EXPECT_EQ(later.exitCode, 0);
+        EXPECT_EQ(LastLine(later.output), "handed-over");
+        EXPECT_TRUE(WaitUntil([&] { return CountLines(first->Output(), "raised") == start; }, 10s))
+            << first->Output();
+    }
+    EXPECT_TRUE(first->Running());
+}
+
+TEST_F(InstanceGuardTest, WithoutBusASocketInTheRuntimeFolderDoesTheSame)
+{
+    std::optional<CChildProcess> first;
+    StartFirst(first, WithoutBus(), "socket");
+    EXPECT_TRUE(std::filesystem::exists(runtime + "/" + kInstanceSocketName));
+
+    const TToolResult later = RunTool({kProbe, "0"}, WithoutBus());
+    EXPECT_EQ(later.exitCode, 0);
+    EXPECT_EQ(LastLine(later.output), "handed-over");
+    EXPECT_TRUE(WaitUntil([&] { return CountLines(first->Output(), "raised") == 1; }, 10s)) << first->Output();
+}
+
+TEST_F(InstanceGuardTest, SocketLeftByAKilledPlayerIsTakenOver)
+{
+    {
+        std::optional<CChildProcess> killed;
+        StartFirst(killed, WithoutBus(), "socket");
+        ::kill(killed->Pid(), SIGKILL);
+        killed->Wait(10s);
+    }
+    ASSERT_TRUE(std::filesystem::exists(runtime + "/" + kInstanceSocketName));
+    std::optional<CChildProcess> next;
+    StartFirst(next, WithoutBus(), "socket");
+}
+
+TEST_F(InstanceGuardTest, NameIsFreeAgainOnceTheFirstHasEnded)
+{
+    CPrivateSessionBus bus;
+    ASSERT_TRUE(bus.Started());
+    const TToolResult first = RunTool({kProbe, "0"}, WithBus(bus));
+    EXPECT_EQ(LastLine(first.output), "first bus");
+    const TToolResult second = RunTool({kProbe, "0"}, WithBus(bus));
+    EXPECT_EQ(LastLine(second.output), "first bus");
+}
+
+TEST_F(InstanceGuardTest, NeitherBusNorRuntimeFolderRunsUnguarded)
+{
+    Environment environment = WithoutBus();
+    environment["XDG_RUNTIME_DIR"] = std::nullopt;
+    const TToolResult alone = RunTool({kProbe, "0"}, environment);
+    EXPECT_EQ(alone.exitCode, 0);
+    EXPECT_EQ(LastLine(alone.output), "unguarded");
+}

@@ -1,0 +1,32 @@
+// A process that claims the instance as the player does and reports what
+// happens on standard output: "first <holder>", "handed-over" or
+// "unguarded", then "raised" for every later start that asks it to come to
+// the front. It stays the number of seconds given, then ends.
+
+#include "platform/desktop/InstanceGuard.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char** argv)
+{
+    const int seconds = argc > 1 ? std::atoi(argv[1]) : 0;
+    CInstanceGuard guard;
+    const InstanceClaim claim = guard.Claim();
+    if (claim == InstanceClaim::HandedOver) {
+        std::printf("handed-over\n");
+        return 0;
+    }
+    std::printf(claim == InstanceClaim::First ? "first %s\n" : "unguarded\n", guard.Holder().c_str());
+    std::fflush(stdout);
+    guard.SetRaiseHandler([] {
+        std::printf("raised\n");
+        std::fflush(stdout);
+    });
+    QTimer::singleShot(seconds * 1000, [] { QCoreApplication::quit(); });
+    QCoreApplication::exec();
+    return 0;
+}
