@@ -8,6 +8,7 @@
 #include "platform/com/Com.h"
 #include "platform/desktop/FileLayout.h"
 #include "platform/desktop/InstanceGuard.h"
+#include "platform/desktop/MediaControls.h"
 #include "platform/wmp/Wmp.h"
 
 namespace {
@@ -49,6 +50,7 @@ int main()
     CInstanceGuard guard;
     if (guard.Claim() == InstanceClaim::HandedOver)
         return 0;
+    DeclareDesktopEntry();
     ChooseFolders();
 
     CPaintManagerUI::SetResourcePath(CPaintManagerUI::GetInstancePath() + "skin/");
