@@ -12,6 +12,7 @@
 #include "platform/com/Com.h"
 #include "platform/desktop/FileLayout.h"
 #include "platform/desktop/InstanceGuard.h"
+#include "platform/desktop/MediaControls.h"
 #include "platform/wmp/Wmp.h"
 
 namespace {
@@ -59,6 +60,7 @@ int main()
     }
     // GStreamer's start and its plugins load while the window is built.
     PreparePlayer();
+    DeclareDesktopEntry();
     ChooseFolders();
 
     CPaintManagerUI::SetResourcePath(CPaintManagerUI::GetInstancePath() + "skin/");

@@ -5,6 +5,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
+#include <QGuiApplication>
 
 #include <algorithm>
 #include <cmath>
@@ -57,6 +58,11 @@ struct CMediaControls::TPrivate
         connection.send(signal);
     }
 };
+
+void DeclareDesktopEntry()
+{
+    QGuiApplication::setDesktopFileName(QLatin1String(kDesktopEntryId));
+}
 
 // ------------------------------------------------------------ root interface
 

@@ -19,6 +19,11 @@ constexpr const char* kMediaPlayerBusSuffix = "orvane_radio";
 constexpr const char* kMediaPlayerIdentity = "Orvane网络收音机";
 constexpr const char* kDesktopEntryId = "org.orvane.Radio";
 
+// Tells the desktop which entry the program's windows belong to (the app id
+// a Wayland compositor matches), so its task bar shows the entry's name and
+// icon. Call once the process's Qt application exists.
+void DeclareDesktopEntry();
+
 enum class MediaPlaybackStatus
 {
     Stopped,

@@ -128,6 +128,10 @@ TEST_F(DesktopSession, MediaClientReadsAndDrivesTheRunningProgram)
         return RunTool(arguments, {{"DBUS_SESSION_BUS_ADDRESS", bus.Address()}});
     };
     ASSERT_TRUE(WaitUntil([&] { return playerctl({"status"}).output == "Stopped"; }, 10s));
+    // The class the desktop entry's StartupWMClass names.
+    EXPECT_NE(RunTool({"/usr/bin/xprop", "-id", window, "WM_CLASS"}, {{"DISPLAY", display.Name()}})
+                  .output.find("\"orvane-radio\""),
+              std::string::npos);
     EXPECT_EQ(playerctl({"metadata", "mpris:trackid"}).output, "'/org/mpris/MediaPlayer2/TrackList/NoTrack'");
     EXPECT_EQ(playerctl({"volume"}).output, "0.800000") << "the layout's volume";
     EXPECT_EQ(playerctl({"volume", "0.45"}).exitCode, 0);

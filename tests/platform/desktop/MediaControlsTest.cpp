@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
+
 #include <cstdlib>
 #include <vector>
 
@@ -173,6 +175,13 @@ TEST_F(MediaControlsTest, NameLeavesTheBusWithTheControls)
     EXPECT_NE(status.exitCode, 0) << status.output;
     // And may be taken again.
     EXPECT_NE(Connect(), nullptr);
+}
+
+TEST(MediaControlsWithoutBus, WindowsBelongToTheDesktopEntry)
+{
+    ASSERT_TRUE(CWinApplication::Ensure());
+    DeclareDesktopEntry();
+    EXPECT_EQ(QGuiApplication::desktopFileName(), QStringLiteral("org.orvane.Radio"));
 }
 
 TEST(MediaControlsWithoutBus, ConnectAnswersNull)
