@@ -10,7 +10,10 @@
 #include "platform/win/Win.h"
 
 #include <QIcon>
+#include <QImage>
 #include <QRegion>
+
+#include <cstddef>
 
 class QObject;
 class QWidget;
@@ -32,3 +35,12 @@ bool EnsureWinApplication();
 // application when the window layer ends (EndWindowLayer). Null before the
 // application exists.
 QObject* WinLayerOwner();
+// The image format ("png", "jpeg", "gif", "bmp", "ico") that a picture's
+// first bytes announce; null for anything else. Decoding with the format
+// named loads that one image plugin, where a guess would load every plugin
+// installed to ask each whether it can read the picture.
+const char* PictureFormat(const void* bytes, std::size_t size);
+// Decodes a picture held in memory: with the one plugin of the format its
+// bytes announce, or (another format, or bytes that do not decode as the
+// format they announce) by asking every reader. Null when nothing decodes it.
+QImage DecodePicture(const void* bytes, std::size_t size);

@@ -7,11 +7,13 @@
 #include "platform/win/WinApplication.h"
 #include "platform/win/WinHandles.h"
 
+#include <QBuffer>
 #include <QCursor>
 #include <QFile>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QImageReader>
+#include <QPixmap>
 #include <QResource>
 #include <QScreen>
 
@@ -195,6 +197,51 @@ DWORD SizeofResource(HINSTANCE instance, HRSRC resource)
     return static_cast<DWORD>(resource->bytes.size());
 }
 
+const char* PictureFormat(const void* bytes, std::size_t size)
+{
+    struct TSignature
+    {
+        const char* start;
+        std::size_t length;
+        const char* format;
+    };
+    static const TSignature signatures[] = {
+        {"\x89PNG\r\n\x1a\n", 8, "png"},
+        {"\xff\xd8\xff", 3, "jpeg"},
+        {"GIF87a", 6, "gif"},
+        {"GIF89a", 6, "gif"},
+        {"BM", 2, "bmp"},
+        {"\0\0\1\0", 4, "ico"},
+    };
+    if (bytes == nullptr)
+        return nullptr;
+    for (const TSignature& signature : signatures)
+        if (size >= signature.length && std::memcmp(bytes, signature.start, signature.length) == 0)
+            return signature.format;
+    return nullptr;
+}
+
+QImage DecodePicture(const void* bytes, std::size_t size)
+{
+    if (bytes == nullptr || size == 0)
+        return {};
+    QByteArray data = QByteArray::fromRawData(static_cast<const char*>(bytes), static_cast<qsizetype>(size));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    if (const char* format = PictureFormat(bytes, size)) {
+        // With detection on, a reader asks every plugin about a named
+        // format too, loading each; off, it takes the one for the format.
+        QImageReader reader(&buffer, format);
+        reader.setAutoDetectImageFormat(false);
+        QImage picture = reader.read();
+        if (!picture.isNull())
+            return picture;
+        buffer.seek(0);
+    }
+    QImageReader reader(&buffer);
+    return reader.read();
+}
+
 HICON LoadIcon(HINSTANCE instance, const char* name)
 {
     if (instance == nullptr || name == nullptr || !EnsureWinApplication())
@@ -206,10 +253,16 @@ HICON LoadIcon(HINSTANCE instance, const char* name)
         if (found != sharedIcons.end())
             return found->second;
     }
-    QImageReader reader(path);
-    if (!QFile::exists(path) || !reader.canRead())
+    // Decoded once, here, with the format its bytes announce; the icon keeps
+    // the picture and scales it for the sizes a desktop asks for.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
         return nullptr;
-    QIcon icon(path);
+    const QByteArray bytes = file.readAll();
+    const QImage picture = DecodePicture(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    if (picture.isNull())
+        return nullptr;
+    QIcon icon(QPixmap::fromImage(picture));
     if (icon.isNull() || icon.availableSizes().isEmpty())
         return nullptr;
     auto* handle = new HICON__{icon, true};

@@ -1,5 +1,7 @@
 #include "uilib/core/ImageCache.h"
 
+#include "platform/win/WinQt.h"
+
 #include <vector>
 
 CImageCache::CImageCache(CResourceStore& resourceStore)
@@ -35,8 +37,9 @@ const QImage* CImageCache::Find(const char* name)
             return nullptr;
         }
         // The format is told by the bytes, not by the name: pictures saved
-        // as JPEG under a .png name are common.
-        QImage image = QImage::fromData(bytes.data(), static_cast<int>(bytes.size()));
+        // as JPEG under a .png name are common. Named, it loads one image
+        // plugin instead of every plugin installed.
+        QImage image = DecodePicture(bytes.data(), bytes.size());
         if (!image.isNull()) {
             image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
         }

@@ -149,6 +149,35 @@ TEST(Resources, FontFromAStoredResourceOrFromFreedMemoryDrawsItsGlyphs)
     EXPECT_TRUE(RemoveFontMemResourceEx(font));
 }
 
+TEST(Resources, PictureFormatIsToldByTheFirstBytes)
+{
+    struct TRow
+    {
+        std::string bytes;
+        const char* format;
+    };
+    const TRow rows[] = {
+        {std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), "png"},
+        {"\xff\xd8\xff\xe0\0\x10JFIF", "jpeg"},
+        {"GIF89a\x01\0", "gif"},
+        {"GIF87a", "gif"},
+        {"BM6\0\0\0", "bmp"},
+        {std::string("\0\0\1\0\1\0", 6), "ico"},
+        {"\x89PNG\r\n", nullptr},  // cut before its signature ends
+        {"P6\n4 4\n255\n", nullptr},
+        {"GIF90a", nullptr},
+        {"", nullptr},
+    };
+    for (const TRow& row : rows) {
+        const char* format = PictureFormat(row.bytes.data(), row.bytes.size());
+        if (row.format == nullptr)
+            EXPECT_EQ(format, nullptr) << row.bytes;
+        else
+            EXPECT_STREQ(format, row.format) << row.bytes;
+    }
+    EXPECT_EQ(PictureFormat(nullptr, 8), nullptr);
+}
+
 TEST(Resources, IconLoadsSharedAndSetsTheWindowIcon)
 {
     HINSTANCE instance = GetModuleHandle(nullptr);

@@ -96,6 +96,32 @@ TEST_F(ImageCacheTest, TheFormatIsToldByTheBytesNotTheName)
     EXPECT_EQ(picture->size(), QSize(16, 16));
 }
 
+TEST_F(ImageCacheTest, EveryFormatDecodesWhetherItsBytesAnnounceItOrNot)
+{
+    // Formats with a signature of their own, and one (PPM) that only the
+    // readers themselves recognise. (Qt writes no GIF to make one here.)
+    struct TRow
+    {
+        const char* format;
+        QColor colour;
+    };
+    const TRow rows[] = {
+        {"PNG", QColor(10, 200, 30)}, {"JPG", QColor(255, 255, 255)}, {"BMP", QColor(0, 0, 255)},
+        {"ICO", QColor(0, 255, 0)},   {"PPM", QColor(90, 80, 70)},
+    };
+    for (const TRow& row : rows) {
+        const std::string name = std::string("picture-") + row.format + ".png";
+        folder.Write(name, Encoded(row.colour, row.format, 16, 16));
+        const QImage* picture = cache.Find(name.c_str());
+        ASSERT_NE(picture, nullptr) << row.format;
+        EXPECT_EQ(picture->size(), QSize(16, 16)) << row.format;
+        // JPEG is lossy; every other format keeps the colour exactly.
+        if (std::string(row.format) != "JPG") {
+            EXPECT_EQ(picture->pixelColor(8, 8), row.colour) << row.format;
+        }
+    }
+}
+
 TEST_F(ImageCacheTest, PicturesComeFromTheArchiveAndAreForgottenWhenTheStoreChanges)
 {
     ASSERT_TRUE(WriteZip(folder.path + "/DefaultSkin.dll", {{"bk_gray.png", Encoded(Qt::gray, "PNG", 2, 2)}}));
