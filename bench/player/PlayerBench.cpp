@@ -220,25 +220,16 @@ public:
     std::string WaitForLine(const std::string& text, std::chrono::milliseconds timeout)
     {
         const auto deadline = Clock::now() + timeout;
-        for (;;) {
-            for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
-                std::string line = pending.substr(0, end);
-                pending.erase(0, end + 1);
-                if (line.find(text) != std::string::npos)
-                    return line;
-            }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            if (output < 0 || left.count() <= 0)
+        while (Clock::now() < deadline) {
+            bool timedOut = false;
+            const std::string line = NextLine(
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()), timedOut);
+            if (line.find(text) != std::string::npos)
+                return line;
+            if (timedOut || ended)
                 return "";
-            pollfd wait{output, POLLIN, 0};
-            if (::poll(&wait, 1, static_cast<int>(left.count())) <= 0)
-                continue;
-            char buffer[4096];
-            const ssize_t got = ::read(output, buffer, sizeof buffer);
-            if (got <= 0)
-                return "";
-            pending.append(buffer, static_cast<std::size_t>(got));
         }
+        return "";
     }
 
     // The next line of its output; "" when the process ended or `timeout`

@@ -546,14 +546,7 @@ void CPlaybinEngine::HandlePlaylistBody(std::uint64_t sessionId, const std::stri
     GstElement* spent = nullptr;
     {
         std::lock_guard<std::mutex> lock(stateMutex);
-        spent = session->playbin;
-        session->playbin = nullptr;
-        if (session->busWatch != nullptr) {
-            g_source_destroy(session->busWatch);
-            g_source_unref(session->busWatch);
-            session->busWatch = nullptr;
-        }
-        session->link->engine = nullptr;
+        spent = DetachPipelineLocked();
         session->link = std::make_shared<Link>(this, session->id);
         session->prerolled = false;
         session->buffering = false;
@@ -676,18 +669,24 @@ void CPlaybinEngine::TeardownLocked()
             return;
         session->active = false;
         session->underrun = false;
-        session->link->engine = nullptr;
-        spent = session->playbin;
-        session->playbin = nullptr;
-        if (session->busWatch != nullptr) {
-            g_source_destroy(session->busWatch);
-            g_source_unref(session->busWatch);
-            session->busWatch = nullptr;
-        }
+        spent = DetachPipelineLocked();
     }
     // The worker ends the pipeline; nobody here waits for its threads.
     if (spent != nullptr)
         worker->Retire(spent);
+}
+
+GstElement* CPlaybinEngine::DetachPipelineLocked()
+{
+    session->link->engine = nullptr;
+    if (session->busWatch != nullptr) {
+        g_source_destroy(session->busWatch);
+        g_source_unref(session->busWatch);
+        session->busWatch = nullptr;
+    }
+    GstElement* spent = session->playbin;
+    session->playbin = nullptr;
+    return spent;
 }
 
 void CPlaybinEngine::FailLocked(const std::string& failure)

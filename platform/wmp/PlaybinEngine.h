@@ -109,6 +109,9 @@ private:
     void SetPipelineState(int state);
 
     // Callers hold stateMutex.
+    // Cuts the session's pipeline off from the engine (its bus watch, its
+    // link) and hands it back, to be retired.
+    GstElement* DetachPipelineLocked();
     void ChangeLocked(WMPPlayState state, const std::string& status);
     void ChangeOpenStateLocked(WMPOpenState state);
     void ChangeTitleLocked(const std::string& title);

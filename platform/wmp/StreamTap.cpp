@@ -165,10 +165,11 @@ std::string CStreamTap::ReadBody(const std::string& bytes)
     return audio;
 }
 
-void CStreamTap::ReadEnd()
+bool CStreamTap::ReadEnd()
 {
     if (collecting && !delivered)
         DeliverPlaylist();
+    return collecting;
 }
 
 void CStreamTap::DeliverPlaylist()
@@ -262,8 +263,10 @@ GstPadProbeReturn OnSourceData(GstPad*, GstPadProbeInfo* info, gpointer data)
             bool hasLength = false;
             const std::string lines = response != nullptr ? HeaderLines(response, hasLength) : std::string();
             state->tap.ReadHeaders(lines, uri != nullptr ? uri : "", hasLength);
-        } else if (GST_EVENT_TYPE(event) == GST_EVENT_EOS) {
-            state->tap.ReadEnd();
+        } else if (GST_EVENT_TYPE(event) == GST_EVENT_EOS && state->tap.ReadEnd()) {
+            // The decoder never saw the playlist: its end is none of its
+            // business either (type finding would fail on it).
+            return GST_PAD_PROBE_DROP;
         }
         return GST_PAD_PROBE_OK;
     }

@@ -61,8 +61,10 @@ public:
     // A piece of the body; returns the audio bytes to pass on (empty while a
     // playlist is collected).
     std::string ReadBody(const std::string& bytes);
-    // The end of the body (a playlist shorter than the cap is handed over now).
-    void ReadEnd();
+    // The end of the body (a playlist shorter than the cap is handed over
+    // now). True when the body was a playlist, whose end is kept from the
+    // decoder like its bytes.
+    bool ReadEnd();
 
 private:
     void DeliverPlaylist();
