@@ -750,10 +750,17 @@ void CPaintManagerUI::NeedUpdate(const RECT& area)
     d->layoutNeeded = true;
     // The paint that this asks for lays the tree out first; a control that
     // the layout moves invalidates the place it left and the place it took.
-    if (UIIsRectEmpty(area)) {
-        Invalidate();
+    // An area out of the window would ask for no paint at all, and so for no
+    // layout: then the whole window is repainted.
+    RECT client = {};
+    RECT shown = {};
+    if (d->window != nullptr) {
+        ::GetClientRect(d->window, &client);
+    }
+    if (UIIntersectRect(shown, area, client)) {
+        Invalidate(shown);
     } else {
-        Invalidate(area);
+        Invalidate();
     }
 }
 

@@ -406,3 +406,38 @@ TEST(ManagerTimers, AControlTimerOfElapseZeroFiresAndStopsWithItsControl)
     PumpFor(50ms);
     EXPECT_EQ(two.left->timerIds.size(), leftFired);
 }
+
+TEST(ManagerLayout, AChangeInOrOutOfViewIsLaidOutByTheRepaintItAsksFor)
+{
+    CTestWindow window;
+    window.Open(200, 100, nullptr, WS_POPUP | WS_VISIBLE);
+    ASSERT_NE(window.Build(R"(<Container name="stack">
+        <HorizontalLayout name="row" pos="0,0,200,30">
+          <Control name="first"/>
+          <Control name="second"/>
+        </HorizontalLayout>
+        <HorizontalLayout name="beyond" pos="3000,0,3200,30">
+          <Control name="third"/>
+          <Control name="fourth"/>
+        </HorizontalLayout>
+      </Container>)"),
+              nullptr);
+    CPaintManagerUI& manager = window.Manager();
+    PumpFor(20ms);
+    CControlUI* second = manager.FindControl("second");
+    CControlUI* fourth = manager.FindControl("fourth");
+    ASSERT_EQ(second->GetPos().left, 100);
+    ASSERT_EQ(fourth->GetPos().left, 3100);
+
+    // Inside the window: only the row is repainted, and that paint lays the
+    // row out again with no hit test or other call asking for it.
+    manager.FindControl("first")->SetVisible(false);
+    EXPECT_TRUE(PumpUntil([&] { return second->GetPos().left == 0; }, 2s)) << second->GetPos().left;
+    EXPECT_EQ(second->GetPos().right, 200);
+
+    PumpFor(50ms); // the repaints of what the layout moved
+
+    // Out of the window the change asks for a paint all the same.
+    manager.FindControl("third")->SetVisible(false);
+    EXPECT_TRUE(PumpUntil([&] { return fourth->GetPos().left == 3000; }, 2s)) << fourth->GetPos().left;
+}
