@@ -53,8 +53,8 @@ constexpr UINT WM_PLAYER_MEDIA = WM_USER + 75;        // 1099, player event sink
 constexpr UINT_PTR kStatusTimer = 500;                // status line refresh
 constexpr UINT_PTR kAdTimer = 505;                    // advertisement rotation
 constexpr UINT_PTR kRestartTimer = 510;               // a pending automatic reopening
+constexpr UINT_PTR kVolumeSaveTimer = 515;            // writes the remembered volume
 constexpr UINT kAdRotationMilliseconds = 15000;       // milliseconds between two advertisements
-constexpr UINT_PTR kVolumeSaveTimer = 510;            // writes the remembered volume
 constexpr UINT kVolumeSaveDelayMilliseconds = 1000;   // milliseconds the volume rests before it is written
 
 // Id of the notification-area icon and of the small window icon resource.

@@ -55,7 +55,7 @@ constexpr TLayoutPoint kMenuAbout{kMenuWidth / 2, 4 + 16};
 constexpr TLayoutPoint kMenuExit{kMenuWidth / 2, 4 + 32 + 16};
 // aboutDlg.xml: 360 by 220; its close button 8 px in from the right edge.
 constexpr int kAboutWidth = 360;
-constexpr int kAboutHeight = 220;
+constexpr int kAboutHeight = 262;
 constexpr TLayoutPoint kAboutCloseButton{kAboutWidth - 8 - 12, 18};
 // skinDlg.xml: 360 by 200; the three pictures are 96 by 120 with 16 px
 // between them, 20 px in from the left and 16 px below the 36-px caption.
