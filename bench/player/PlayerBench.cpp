@@ -23,6 +23,7 @@
 #include "platform/com/Com.h"
 #include "platform/wmp/PlayerTestSupport.h"
 #include "platform/wmp/Wmp.h"
+#include "bench/support/ChildProcess.h"
 #include "support/IcecastServer.h"
 
 #include <benchmark/benchmark.h>
@@ -171,142 +172,7 @@ int RunChild(const std::string& url, const std::filesystem::path& folder)
     return 0;
 }
 
-// -------------------------------------------------------------- processes
-
-// A process started with its standard output on a pipe, killed at the end.
-class CChildProcess
-{
-public:
-    explicit CChildProcess(std::vector<std::string> arguments)
-    {
-        int fds[2];
-        if (::pipe(fds) != 0)
-            return;
-        started = Clock::now();
-        pid = ::fork();
-        if (pid == 0) {
-            ::dup2(fds[1], STDOUT_FILENO);
-            ::close(fds[0]);
-            ::close(fds[1]);
-            const int null = ::open("/dev/null", O_WRONLY);
-            if (null >= 0)
-                ::dup2(null, STDERR_FILENO);
-            std::vector<char*> argv;
-            for (std::string& argument : arguments)
-                argv.push_back(argument.data());
-            argv.push_back(nullptr);
-            ::execvp(argv[0], argv.data());
-            ::_exit(127);
-        }
-        ::close(fds[1]);
-        output = fds[0];
-    }
-
-    ~CChildProcess()
-    {
-        if (pid > 0) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-        if (output >= 0)
-            ::close(output);
-    }
-
-    CChildProcess(const CChildProcess&) = delete;
-    CChildProcess& operator=(const CChildProcess&) = delete;
-
-    // Reads its output until a line holds `text`; that line, or "" when the
-    // process ended or `timeout` passed first.
-    std::string WaitForLine(const std::string& text, std::chrono::milliseconds timeout)
-    {
-        const auto deadline = Clock::now() + timeout;
-        while (Clock::now() < deadline) {
-            bool timedOut = false;
-            const std::string line = NextLine(
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()), timedOut);
-            if (line.find(text) != std::string::npos)
-                return line;
-            if (timedOut || ended)
-                return "";
-        }
-        return "";
-    }
-
-    // The next line of its output; "" when the process ended or `timeout`
-    // passed first (`timedOut` tells which).
-    std::string NextLine(std::chrono::milliseconds timeout, bool& timedOut)
-    {
-        timedOut = false;
-        const auto deadline = Clock::now() + timeout;
-        for (;;) {
-            const std::size_t end = pending.find_first_of("\n\r");
-            if (end != std::string::npos) {
-                std::string line = pending.substr(0, end);
-                pending.erase(0, end + 1);
-                return line;
-            }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            if (output < 0)
-                return "";
-            if (left.count() <= 0) {
-                timedOut = true;
-                return "";
-            }
-            pollfd wait{output, POLLIN, 0};
-            if (::poll(&wait, 1, static_cast<int>(left.count())) <= 0)
-                continue;
-            char buffer[4096];
-            const ssize_t got = ::read(output, buffer, sizeof buffer);
-            if (got <= 0) {
-                ended = true;
-                return "";
-            }
-            pending.append(buffer, static_cast<std::size_t>(got));
-        }
-    }
-    bool Ended() const { return ended; }
-
-    // CPU seconds (user and system) the process has used so far.
-    double CpuSeconds() const
-    {
-        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-        const std::size_t close = text.rfind(')');
-        if (close == std::string::npos)
-            return -1;
-        std::istringstream fields(text.substr(close + 2));
-        std::string field;
-        unsigned long long user = 0, system = 0;
-        // Fields 3 to 13 come before utime (14) and stime (15).
-        for (int index = 3; index <= 15 && fields >> field; ++index) {
-            if (index == 14)
-                user = std::stoull(field);
-            if (index == 15)
-                system = std::stoull(field);
-        }
-        return static_cast<double>(user + system) / static_cast<double>(::sysconf(_SC_CLK_TCK));
-    }
-
-    // A line of /proc/<pid>/status in KiB ("VmRSS", "VmHWM"); -1 when absent.
-    double StatusKiB(const std::string& key) const
-    {
-        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-        for (std::string line; std::getline(status, line);)
-            if (line.rfind(key + ":", 0) == 0)
-                return std::stod(line.substr(key.size() + 1));
-        return -1;
-    }
-
-    Clock::time_point Started() const { return started; }
-    bool Running() const { return pid > 0; }
-
-private:
-    pid_t pid = -1;
-    int output = -1;
-    std::string pending;
-    bool ended = false;
-    Clock::time_point started;
-};
+using orvane::bench::CChildProcess;
 
 std::string SelfPath()
 {

@@ -33,6 +33,7 @@
 #include "app/RadioWndRun.h"
 #include "platform/wmp/PlayerTestSupport.h"
 #include "support/LocalHttpServer.h"
+#include "bench/support/ChildProcess.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -108,115 +109,7 @@ double Median(std::vector<double> values)
 
 // ---------------------------------------------------------------- processes
 
-// A process with its standard output on a pipe; killed and reaped at the end.
-class CProcess
-{
-public:
-    CProcess(std::vector<std::string> arguments, const std::map<std::string, std::string>& environment)
-    {
-        int fds[2];
-        if (::pipe(fds) != 0)
-            return;
-        started = Clock::now();
-        pid = ::fork();
-        if (pid == 0) {
-            for (const auto& [name, value] : environment) {
-                if (value.empty())
-                    ::unsetenv(name.c_str());
-                else
-                    ::setenv(name.c_str(), value.c_str(), 1);
-            }
-            ::dup2(fds[1], STDOUT_FILENO);
-            ::close(fds[0]);
-            ::close(fds[1]);
-            const int null = ::open("/dev/null", O_WRONLY);
-            if (null >= 0)
-                ::dup2(null, STDERR_FILENO);
-            std::vector<char*> argv;
-            for (std::string& argument : arguments)
-                argv.push_back(argument.data());
-            argv.push_back(nullptr);
-            ::execvp(argv[0], argv.data());
-            ::_exit(127);
-        }
-        ::close(fds[1]);
-        output = fds[0];
-    }
-
-    ~CProcess()
-    {
-        if (pid > 0) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-        if (output >= 0)
-            ::close(output);
-    }
-
-    CProcess(const CProcess&) = delete;
-    CProcess& operator=(const CProcess&) = delete;
-
-    // Reads the output until a line holds `text`; false when the process
-    // ended or `timeout` passed first.
-    bool WaitForLine(const std::string& text, Clock::duration timeout)
-    {
-        const auto deadline = Clock::now() + timeout;
-        for (;;) {
-            if (pending.find(text) != std::string::npos)
-                return true;
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            if (output < 0 || left.count() <= 0)
-                return false;
-            pollfd wait{output, POLLIN, 0};
-            if (::poll(&wait, 1, static_cast<int>(left.count())) <= 0)
-                continue;
-            char buffer[4096];
-            const ssize_t got = ::read(output, buffer, sizeof buffer);
-            if (got <= 0)
-                return false;
-            pending.append(buffer, static_cast<std::size_t>(got));
-        }
-    }
-
-    // CPU seconds (user and system) used so far.
-    double CpuSeconds() const
-    {
-        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-        const std::size_t close = text.rfind(')');
-        if (close == std::string::npos)
-            return -1;
-        std::istringstream fields(text.substr(close + 2));
-        std::string field;
-        unsigned long long user = 0, system = 0;
-        // Fields 3 to 13 come before utime (14) and stime (15).
-        for (int index = 3; index <= 15 && fields >> field; ++index) {
-            if (index == 14)
-                user = std::stoull(field);
-            if (index == 15)
-                system = std::stoull(field);
-        }
-        return static_cast<double>(user + system) / static_cast<double>(::sysconf(_SC_CLK_TCK));
-    }
-
-    // Resident memory now, MiB; -1 when the process is gone.
-    double ResidentMiB() const
-    {
-        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-        for (std::string line; std::getline(status, line);)
-            if (line.rfind("VmRSS:", 0) == 0)
-                return std::stod(line.substr(6)) / 1024.0;
-        return -1;
-    }
-
-    Clock::time_point Started() const { return started; }
-
-private:
-    pid_t pid = -1;
-    int output = -1;
-    std::string pending;
-    Clock::time_point started;
-};
+using CProcess = orvane::bench::CChildProcess;
 
 fs::path BenchFolder()
 {
@@ -442,7 +335,7 @@ struct TPlayingFigures
 TPlayingFigures MeasurePlaying(CProcess& process, const char* playingLine, Clock::duration spell)
 {
     TPlayingFigures figures;
-    if (!process.WaitForLine(playingLine, kPlayingTimeout))
+    if (process.WaitForLine(playingLine, kPlayingTimeout).empty())
         return figures;
     const double cpuAtStart = process.CpuSeconds();
     const auto start = Clock::now();
