@@ -41,24 +41,41 @@ TEST_F(CPlayerDesktopTest, StartsMappedCentredAtTheLayoutsSizeWithRoundedCorners
     EXPECT_TRUE(player->Running());
 }
 
-TEST_F(CPlayerDesktopTest, CloseButtonAndAltF4HideAndALeftClickOnTheIconBringsTheWindowBack)
+// Hiding the main window and bringing it back with the notification-area icon.
+class CHideToTrayTest : public CPlayerDesktopTest
+{
+protected:
+    bool MainWindowViewable() const
+    {
+        const auto geometry = session.Geometry(mainWindow);
+        return geometry && geometry->viewable;
+    }
+
+    bool WaitUntilHidden()
+    {
+        return DesktopSession::WaitUntil([this] { return !MainWindowViewable(); }, 10s);
+    }
+
+    // Clicks the icon, then waits for the window; false when either failed.
+    bool ClickTheIconAndWaitForTheWindow()
+    {
+        const auto icon = IconCentre();
+        return icon && session.Click(icon->first, icon->second, 1) &&
+               DesktopSession::WaitUntil([this] { return MainWindowViewable(); }, 10s);
+    }
+};
+
+TEST_F(CHideToTrayTest, CloseButtonAndAltF4HideAndALeftClickOnTheIconBringsTheWindowBack)
 {
     ASSERT_TRUE(StartPlayer()) << player->Log();
     ASSERT_TRUE(session.WaitForNotificationIcons(1));
-    const auto isViewable = [this] {
-        const auto geometry = session.Geometry(mainWindow);
-        return geometry && geometry->viewable;
-    };
 
     ASSERT_TRUE(ClickIn(mainWindow, kMainCloseButton));
-    EXPECT_TRUE(DesktopSession::WaitUntil([&] { return !isViewable(); }, 10s)) << "the close button did not hide";
-    auto icon = IconCentre();
-    ASSERT_TRUE(icon);
-    ASSERT_TRUE(session.Click(icon->first, icon->second, 1));
-    EXPECT_TRUE(DesktopSession::WaitUntil(isViewable, 10s)) << "the icon did not bring the window back";
+    EXPECT_TRUE(WaitUntilHidden()) << "the close button did not hide";
+    EXPECT_TRUE(ClickTheIconAndWaitForTheWindow()) << "the icon did not bring the window back";
 
     ASSERT_TRUE(session.Key(mainWindow, "alt+F4"));
-    EXPECT_TRUE(DesktopSession::WaitUntil([&] { return !isViewable(); }, 10s)) << "Alt+F4 did not hide";
+    EXPECT_TRUE(WaitUntilHidden()) << "Alt+F4 did not hide";
     EXPECT_TRUE(player->Running()) << "closing the main window only hides it";
 }
 
@@ -66,27 +83,19 @@ TEST_F(CPlayerDesktopTest, CloseButtonAndAltF4HideAndALeftClickOnTheIconBringsTh
 // second Alt+F4 press (WM_SYSKEYDOWN, VK_F4) reaches it from the queue and
 // hides it again. Seen with xdotool's keys on Xvfb with trayer; where the
 // second press comes from is not known yet.
-TEST_F(CPlayerDesktopTest, DISABLED_TheIconBringsBackAWindowThatAltF4Hid)
+TEST_F(CHideToTrayTest, DISABLED_TheIconBringsBackAWindowThatAltF4Hid)
 {
     ASSERT_TRUE(StartPlayer()) << player->Log();
     ASSERT_TRUE(session.WaitForNotificationIcons(1));
-    const auto isViewable = [this] {
-        const auto geometry = session.Geometry(mainWindow);
-        return geometry && geometry->viewable;
-    };
     ASSERT_TRUE(ClickIn(mainWindow, kMainCloseButton));
-    ASSERT_TRUE(DesktopSession::WaitUntil([&] { return !isViewable(); }, 10s));
-    auto icon = IconCentre();
-    ASSERT_TRUE(icon);
-    ASSERT_TRUE(session.Click(icon->first, icon->second, 1));
-    ASSERT_TRUE(DesktopSession::WaitUntil(isViewable, 10s));
+    ASSERT_TRUE(WaitUntilHidden());
+    ASSERT_TRUE(ClickTheIconAndWaitForTheWindow());
 
     ASSERT_TRUE(session.Key(mainWindow, "alt+F4"));
-    ASSERT_TRUE(DesktopSession::WaitUntil([&] { return !isViewable(); }, 10s)) << "Alt+F4 did not hide";
-    ASSERT_TRUE(session.Click(icon->first, icon->second, 1));
-    EXPECT_TRUE(DesktopSession::WaitUntil(isViewable, 10s));
+    ASSERT_TRUE(WaitUntilHidden()) << "Alt+F4 did not hide";
+    EXPECT_TRUE(ClickTheIconAndWaitForTheWindow());
     std::this_thread::sleep_for(1s);
-    EXPECT_TRUE(isViewable()) << "the window was hidden again";
+    EXPECT_TRUE(MainWindowViewable()) << "the window was hidden again";
     EXPECT_TRUE(player->Running());
 }
 
