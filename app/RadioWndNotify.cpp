@@ -102,7 +102,9 @@ void CRadioWnd::Quit()
 
 void CRadioWnd::OnTrayIcon(WPARAM /*iconId*/, LPARAM mouseMessage)
 {
-    if (mouseMessage == WM_LBUTTONDOWN) {
+    // A second click soon after the first arrives as a double click; it
+    // brings the window back as well, so that no click on the icon is lost.
+    if (mouseMessage == WM_LBUTTONDOWN || mouseMessage == WM_LBUTTONDBLCLK) {
         ::ShowWindow(hWnd, SW_SHOWNORMAL);
     } else if (mouseMessage == WM_RBUTTONUP) {
         // A menu needs its owner control; without one no menu object is made

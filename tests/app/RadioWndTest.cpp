@@ -218,12 +218,15 @@ TEST_F(CRadioWndTest, MenuExitRemovesTheIconBeforeTheQuitMessage)
     EXPECT_TRUE(QuitPosted());
 }
 
-TEST_F(CRadioWndTest, TrayLeftPressShowsAHiddenWindow)
+TEST_F(CRadioWndTest, TrayLeftPressOrDoubleClickShowsAHiddenWindow)
 {
     Start();
     ::ShowWindow(Hwnd(), SW_HIDE);
     ASSERT_FALSE(::IsWindowVisible(Hwnd()));
     ::SendMessage(Hwnd(), WM_TRAYICON, kTrayIconId, WM_LBUTTONDOWN);
+    EXPECT_TRUE(::IsWindowVisible(Hwnd()));
+    ::ShowWindow(Hwnd(), SW_HIDE);
+    ::SendMessage(Hwnd(), WM_TRAYICON, kTrayIconId, WM_LBUTTONDBLCLK);
     EXPECT_TRUE(::IsWindowVisible(Hwnd()));
     // Other mouse messages on the icon do nothing.
     ::ShowWindow(Hwnd(), SW_HIDE);
