@@ -312,9 +312,25 @@ void IcecastServer::StartServer()
         feeder.pid = StartFeeder(mount, feeder.format);
     }
     for (auto& [mount, feeder] : feeders) {
-        if (!WaitFor([this, name = mount] { return MountListed(name); }, kStartTimeout))
-            throw std::runtime_error("IcecastServer: mount " + mount + " did not come back");
+        if (!WaitForMount(mount, feeder))
+            throw std::runtime_error("IcecastServer: mount " + mount + " did not come back; see " + folder +
+                                     "/feeder.out");
     }
+}
+
+bool IcecastServer::WaitForMount(const std::string& mount, Feeder& feeder) const
+{
+    // A feeder that met the server while it was still coming up gives up at
+    // once (ffmpeg does not retry): it is started again while there is time.
+    return WaitFor(
+        [&] {
+            if (MountListed(mount))
+                return true;
+            if (waitpid(feeder.pid, nullptr, WNOHANG) == feeder.pid)
+                feeder.pid = StartFeeder(mount, feeder.format);
+            return false;
+        },
+        kStartTimeout);
 }
 
 void IcecastServer::StopServer()
@@ -352,8 +368,7 @@ void IcecastServer::AddMount(const std::string& mount, MountFormat format)
     Feeder feeder;
     feeder.format = format;
     feeder.pid = StartFeeder(mount, format);
-    feeders[mount] = feeder;
-    if (!WaitFor([this, &mount] { return MountListed(mount); }, kStartTimeout))
+    if (!WaitForMount(mount, feeders[mount] = feeder))
         throw std::runtime_error("IcecastServer: mount " + mount + " did not come up; see " + folder +
                                  "/feeder.out");
 }

@@ -81,6 +81,8 @@ private:
     void StartIcecast();
     pid_t StartFeeder(const std::string& mount, MountFormat format) const;
     bool MountListed(const std::string& mount) const;
+    // Until `mount` is listed, starting its feeder again whenever it ended.
+    bool WaitForMount(const std::string& mount, Feeder& feeder) const;
     // A GET with the admin's credentials; the body, or "" on any failure.
     std::string AdminGet(const std::string& target) const;
 
