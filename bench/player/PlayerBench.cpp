@@ -332,17 +332,23 @@ void ReadPlayerRanks()
 }
 
 // gst-launch playbin on `url` into `sink`; with `verbose`, it prints what
-// its elements' properties become (the sink's last-message included).
-std::unique_ptr<CChildProcess> StartGstLaunch(const std::string& url, const std::string& sink, bool verbose)
+// its elements' properties become (the sink's last-message included). Made
+// like the program's pipeline unless `asInstalled`: then GStreamer's own
+// ranks (libsoup's HTTP source, which takes ICY metadata out with icydemux;
+// libav's MP3 decoder) and playbin's default flags.
+std::unique_ptr<CChildProcess> StartGstLaunch(const std::string& url, const std::string& sink, bool verbose,
+                                              bool asInstalled = false)
 {
     std::vector<std::string> arguments{"gst-launch-1.0"};
     if (verbose)
         arguments.push_back("-v");
-    for (const std::string& argument :
-         {std::string("playbin"), "uri=" + url, std::string("flags=audio+soft-volume"), "audio-sink=" + sink})
-        arguments.push_back(argument);
-    return std::make_unique<CChildProcess>(arguments,
-                                           std::map<std::string, std::string>{{"GST_PLUGIN_FEATURE_RANK", PlayerRanks()}});
+    arguments.push_back("playbin");
+    arguments.push_back("uri=" + url);
+    if (!asInstalled)
+        arguments.push_back("flags=audio+soft-volume");
+    arguments.push_back("audio-sink=" + sink);
+    return std::make_unique<CChildProcess>(
+        arguments, std::map<std::string, std::string>{{"GST_PLUGIN_FEATURE_RANK", asInstalled ? "" : PlayerRanks()}});
 }
 
 const char* const kProgramPlaying = "playing ";
@@ -521,7 +527,57 @@ struct PlayingFigures
     double cpuSeconds = -1;
     double residentMiB = -1; // mean of one sample a second
     double peakMiB = -1;     // high-water mark of the resident set
+    std::map<std::string, double> threadCpuSeconds; // by thread name
+    std::string plugins;                            // GStreamer plugins mapped
 };
+
+// CPU seconds of each thread of `pid` so far, summed by thread name.
+std::map<std::string, double> ThreadCpuSeconds(pid_t pid)
+{
+    std::map<std::string, double> seconds;
+    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+        std::ifstream stat(task.path() / "stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        const std::size_t open = text.find('('), close = text.rfind(')');
+        if (open == std::string::npos || close == std::string::npos)
+            continue;
+        std::istringstream fields(text.substr(close + 2));
+        std::string field;
+        unsigned long long user = 0, system = 0;
+        for (int index = 3; index <= 15 && fields >> field; ++index) {
+            if (index == 14)
+                user = std::stoull(field);
+            if (index == 15)
+                system = std::stoull(field);
+        }
+        seconds[text.substr(open + 1, close - open - 1)] +=
+            static_cast<double>(user + system) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    }
+    return seconds;
+}
+
+// The GStreamer plugins `pid` has mapped, by library name.
+std::string MappedPlugins(pid_t pid)
+{
+    std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
+    std::vector<std::string> names;
+    for (std::string line; std::getline(maps, line);) {
+        const std::size_t at = line.find("gstreamer-1.0/libgst");
+        if (at == std::string::npos)
+            continue;
+        std::string name = line.substr(at + 20);
+        name = name.substr(0, name.find(".so"));
+        if (std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    std::string text;
+    for (const std::string& name : names)
+        text += (text.empty() ? "" : " ") + name;
+    return text;
+}
 
 PlayingFigures MeasurePlaying(CChildProcess& child, bool program)
 {
@@ -531,6 +587,7 @@ PlayingFigures MeasurePlaying(CChildProcess& child, bool program)
     if (!playing)
         return result;
     const double cpuAtStart = child.CpuSeconds();
+    const std::map<std::string, double> threadsAtStart = ThreadCpuSeconds(child.Pid());
     const auto end = Clock::now() + kPlayingSpell;
     double residentSum = 0;
     int samples = 0;
@@ -542,15 +599,22 @@ PlayingFigures MeasurePlaying(CChildProcess& child, bool program)
     result.cpuSeconds = child.CpuSeconds() - cpuAtStart;
     result.residentMiB = residentSum / samples / 1024.0;
     result.peakMiB = child.StatusKiB("VmHWM") / 1024.0;
+    result.threadCpuSeconds = ThreadCpuSeconds(child.Pid());
+    for (auto& [name, seconds] : result.threadCpuSeconds) {
+        const auto before = threadsAtStart.find(name);
+        if (before != threadsAtStart.end())
+            seconds -= before->second;
+    }
+    result.plugins = MappedPlugins(child.Pid());
     return result;
 }
 
-PlayingFigures playingProgram, playingGst;
+PlayingFigures playingProgram, playingGst, playingGstAsInstalled;
 int steadyBufferings = -1;
 
 void PlayingFor30Seconds(benchmark::State& state)
 {
-    PlayingFigures program, gst;
+    PlayingFigures program, gst, asInstalled;
     int bufferings = 0;
     for (auto _ : state) {
         {
@@ -560,6 +624,10 @@ void PlayingFor30Seconds(benchmark::State& state)
         {
             std::unique_ptr<CChildProcess> child = StartGstLaunch(MountUrls()[0], kTimedSink, false);
             gst = MeasurePlaying(*child, false);
+        }
+        {
+            std::unique_ptr<CChildProcess> child = StartGstLaunch(MountUrls()[0], kTimedSink, false, true);
+            asInstalled = MeasurePlaying(*child, false);
         }
         // Buffering transitions in 30 s of steady play, in a window of this
         // process (its play state read as it changes).
@@ -598,11 +666,14 @@ void PlayingFor30Seconds(benchmark::State& state)
     }
     playingProgram = program;
     playingGst = gst;
+    playingGstAsInstalled = asInstalled;
     steadyBufferings = bufferings;
     const double spell = std::chrono::duration<double>(kPlayingSpell).count();
     state.counters["orvane_cpu_pct"] = 100.0 * program.cpuSeconds / spell;
     state.counters["gst_cpu_pct"] = 100.0 * gst.cpuSeconds / spell;
     state.counters["cpu_ratio"] = gst.cpuSeconds > 0 ? program.cpuSeconds / gst.cpuSeconds : 0;
+    state.counters["gst_as_installed_cpu_pct"] = 100.0 * asInstalled.cpuSeconds / spell;
+    state.counters["gst_as_installed_rss_MiB"] = asInstalled.residentMiB;
     state.counters["orvane_rss_MiB"] = program.residentMiB;
     state.counters["gst_rss_MiB"] = gst.residentMiB;
     state.counters["rss_ratio"] = program.residentMiB / gst.residentMiB;
@@ -660,6 +731,22 @@ int main(int argc, char** argv)
                     playingProgram.cpuSeconds / playingGst.cpuSeconds, playingProgram.residentMiB,
                     playingGst.residentMiB, playingProgram.residentMiB / playingGst.residentMiB,
                     playingProgram.peakMiB, playingGst.peakMiB, steadyBufferings);
+        if (playingGstAsInstalled.cpuSeconds > 0)
+            std::printf("  gst-launch as installed: CPU %.2f %% (program %.2f x), resident %.1f MiB\n",
+                        100 * playingGstAsInstalled.cpuSeconds / spell,
+                        playingProgram.cpuSeconds / playingGstAsInstalled.cpuSeconds,
+                        playingGstAsInstalled.residentMiB);
+        for (const auto* side : {&playingProgram, &playingGst, &playingGstAsInstalled}) {
+            std::printf("  %s: plugins %s\n  CPU by thread:",
+                        side == &playingProgram ? "orvane-radio"
+                        : side == &playingGst   ? "gst-launch"
+                                                : "gst-launch as installed",
+                        side->plugins.c_str());
+            for (const auto& [name, seconds] : side->threadCpuSeconds)
+                if (seconds > 0)
+                    std::printf(" %s %.2f s", name.c_str(), seconds);
+            std::printf("\n");
+        }
     }
     return 0;
 }
