@@ -32,6 +32,7 @@
 #include "platform/wmp/PlayerTestSupport.h"
 #include "platform/wmp/Wmp.h"
 #include "bench/support/ChildProcess.h"
+#include "bench/support/RenderWatch.h"
 #include "support/IcecastServer.h"
 
 #include <benchmark/benchmark.h>
@@ -63,16 +64,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
+using orvane::bench::CContinuity;
+using orvane::bench::CRenderWatch;
+using orvane::bench::kContinuousSpell;
 
 // How long each process is measured while it plays.
 constexpr auto kPlayingSpell = 30s;
 // Watchdog of one wait for continuous audio.
 constexpr auto kPlayingTimeout = 20s;
-// Rendering on end for this long counts as continuous audio.
-constexpr auto kContinuousSpell = 1s;
-// A longer wait between two rendered buffers is a pause of the audio (the
-// buffers of these streams last 21 to 26 ms).
-constexpr auto kRenderGap = 200ms;
 
 // The sink both sides play into: real time, and a signal per rendered buffer
 // (with no handler connected it costs a check per buffer, on both sides).
@@ -84,110 +83,6 @@ double Milliseconds(Clock::duration duration)
 {
     return std::chrono::duration<double, std::milli>(duration).count();
 }
-
-// ------------------------------------------------------ continuous audio
-
-// Rendered buffers, told one by one as they are rendered: when they have
-// gone on for kContinuousSpell with no gap, the first of them is the start
-// of continuous audio.
-class CContinuity
-{
-public:
-    void Rendered(Clock::time_point at)
-    {
-        if (first == Clock::time_point())
-            first = at;
-        if (runStart == Clock::time_point() || at - last > kRenderGap) {
-            if (runStart != Clock::time_point())
-                ++pauses;
-            runStart = at;
-        }
-        last = at;
-        if (continuous == Clock::time_point() && at - runStart >= kContinuousSpell)
-            continuous = runStart;
-    }
-    // The start of the first spell of continuous audio; a default time point
-    // until there is one.
-    Clock::time_point Continuous() const { return continuous; }
-    // The first rendered buffer.
-    Clock::time_point First() const { return first; }
-    // Gaps before continuous audio.
-    int Pauses() const { return pauses; }
-
-private:
-    Clock::time_point first, runStart, last, continuous;
-    int pauses = 0;
-};
-
-// The buffers the fakesinks of this process render, through an emission
-// hook on their "handoff" signal (streaming threads). Only one sink is
-// followed: the first that renders after Arm, so that a pipeline still being
-// ended cannot count.
-class CRenderWatch
-{
-public:
-    static CRenderWatch& Instance()
-    {
-        static CRenderWatch watch;
-        return watch;
-    }
-
-    void Arm()
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        InstallLocked();
-        continuity = CContinuity();
-        sink = nullptr;
-        armed = true;
-    }
-    void Disarm()
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        armed = false;
-        if (hook != 0)
-            g_signal_remove_emission_hook(signal, hook);
-        hook = 0;
-    }
-    CContinuity Now() const
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        return continuity;
-    }
-
-private:
-    void InstallLocked()
-    {
-        if (hook != 0)
-            return;
-        // The element's class, and so its signal, exists once it is loaded.
-        if (GstElement* probe = gst_element_factory_make("fakesink", nullptr))
-            gst_object_unref(gst_object_ref_sink(probe));
-        signal = g_signal_lookup("handoff", g_type_from_name("GstFakeSink"));
-        hook = g_signal_add_emission_hook(signal, 0, &CRenderWatch::OnHandoff, this, nullptr);
-    }
-
-    static gboolean OnHandoff(GSignalInvocationHint*, guint, const GValue* values, gpointer self)
-    {
-        auto* watch = static_cast<CRenderWatch*>(self);
-        const auto at = Clock::now();
-        gpointer element = g_value_get_object(&values[0]);
-        std::lock_guard<std::mutex> lock(watch->mutex);
-        if (!watch->armed)
-            return TRUE;
-        if (watch->sink == nullptr)
-            watch->sink = element;
-        if (element == watch->sink)
-            watch->continuity.Rendered(at);
-        return TRUE;
-    }
-
-    mutable std::mutex mutex;
-    guint signal = 0;
-    gulong hook = 0;
-    bool armed = false;
-    gpointer sink = nullptr;
-    CContinuity continuity;
-};
 
 // --------------------------------------------------------------- the server
 
