@@ -79,6 +79,13 @@ const char* const kTimedSink = "fakesink sync=true signal-handoffs=true";
 
 const char* const kChildFlag = "--play-child";
 
+// The rest between two timed starts grows by this much each time. A server
+// starts a new listener of an Ogg stream at a page, and ffmpeg writes pages
+// of about a second: starts a fixed time apart would meet the stream at the
+// same point of its page each time and measure one phase only.
+constexpr auto kRest = 300ms;
+constexpr auto kRestStep = 230ms;
+
 double Milliseconds(Clock::duration duration)
 {
     return std::chrono::duration<double, std::milli>(duration).count();
@@ -326,6 +333,7 @@ void ChoiceToContinuousAudio(benchmark::State& state)
     }
     std::vector<double> times, firstAudio;
     int pauses = 0;
+    int round = 0;
     for (auto _ : state) {
         CRenderWatch::Instance().Arm();
         const auto chosen = Clock::now();
@@ -344,7 +352,7 @@ void ChoiceToContinuousAudio(benchmark::State& state)
         // player that holds no stream.
         window->paintManager.SendNotify(window->pauseButton, "click", 0, 0, false);
         PumpUntil([&] { return window->playState == wmppsStopped; }, 5s);
-        PumpUntil([] { return false; }, 300ms);
+        PumpUntil([] { return false; }, kRest + kRestStep * ++round);
     }
     figures.warmMs[mount] = Median(times);
     state.counters["first_audio_ms"] = Median(firstAudio);
@@ -367,6 +375,7 @@ void StartToContinuousAudio(benchmark::State& state)
     const std::string url = MountUrls()[static_cast<std::size_t>(mount)];
     std::vector<double> times, chooseTimes, firstAudio;
     int pauses = 0;
+    int round = 0;
     for (auto _ : state) {
         std::unique_ptr<CChildProcess> child =
             program ? StartProgram(url) : StartGstLaunch(url, std::string(kTimedSink) + " silent=false", true);
@@ -395,7 +404,7 @@ void StartToContinuousAudio(benchmark::State& state)
         state.SetIterationTime(std::chrono::duration<double>(continuous - child->Started()).count());
         times.push_back(Milliseconds(continuous - child->Started()));
         child.reset();
-        std::this_thread::sleep_for(300ms);
+        std::this_thread::sleep_for(kRest + kRestStep * ++round);
     }
     std::filesystem::remove_all(ChildFolder());
     if (times.empty())
