@@ -162,6 +162,7 @@ public:
 
     std::chrono::steady_clock::time_point Started() const { return started; }
     bool Running() const { return pid > 0; }
+    pid_t Pid() const { return pid; }
 
 private:
     pid_t pid = -1;
