@@ -49,6 +49,10 @@ int main()
     HINSTANCE instance = ::GetModuleHandle(nullptr);
     CPaintManagerUI::SetInstance(instance);
 
+    // GStreamer's start and its plugins load on a thread of their own while
+    // the window layer starts and the window is built; a second start that
+    // hands over ends without waiting for it.
+    PreparePlayer();
     // A second start brings the running player to the front and ends,
     // before it has touched a file. The guard holds Qt objects, so it goes
     // before the window layer ends.
@@ -58,8 +62,6 @@ int main()
         ::EndWindowLayer();
         return 0;
     }
-    // GStreamer's start and its plugins load while the window is built.
-    PreparePlayer();
     DeclareDesktopEntry();
     ChooseFolders();
 
