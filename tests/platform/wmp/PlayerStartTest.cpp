@@ -1,7 +1,8 @@
-// The player's start in a fresh process: making an engine does not start
-// GStreamer (the window makes its player before the first paint), the first
-// call that needs GStreamer waits for its start, and the preparation at the
-// process start loads the plugins of the usual stations but not libav.
+// The player's start in a fresh process: making the engine does not start
+// GStreamer, the first opening (or the player's question whether playbin is
+// there) waits for its start, an opening without playbin fails and says so,
+// and the preparation at the process start loads the plugins of the usual
+// stations but not libav.
 //
 // Every case runs in a process of its own (a re-executed death-test child),
 // so that no other case has started GStreamer before it.
@@ -17,7 +18,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
 #include <thread>
+
+#include <unistd.h>
 
 namespace {
 
@@ -76,8 +81,9 @@ void MakeEngineWithoutGStreamer()
         if (engine.PlayState() != wmppsUndefined)
             Finish(false, "a new engine is not undefined");
         engine.SetVolume(40); // no GStreamer needed for a setting
+        engine.Stop();
         if (gst_is_initialized() || engine.Volume() != 40)
-            Finish(false, "the volume needed GStreamer or was lost");
+            Finish(false, "a setting or a stop needed GStreamer");
         if (!engine.Usable())
             Finish(false, "no playbin");
         if (!gst_is_initialized())
@@ -100,6 +106,27 @@ void OpenStartsGStreamer()
         Finish(false, "the first opening did not start");
     engine.Stop();
     Finish(engine.PlayState() == wmppsStopped, "the first opening could not be stopped");
+}
+
+void WithoutPlaybinOpeningsFail(const std::string& emptyFolder)
+{
+    // GStreamer finds no plugin at all, so no playbin either.
+    setenv("GST_PLUGIN_SYSTEM_PATH_1_0", emptyFolder.c_str(), 1);
+    setenv("GST_PLUGIN_SYSTEM_PATH", emptyFolder.c_str(), 1);
+    setenv("GST_PLUGIN_PATH_1_0", emptyFolder.c_str(), 1);
+    setenv("GST_PLUGIN_PATH", emptyFolder.c_str(), 1);
+    setenv("GST_REGISTRY_1_0", (emptyFolder + "/registry.bin").c_str(), 1);
+    setenv("GST_REGISTRY", (emptyFolder + "/registry.bin").c_str(), 1);
+    CPlainOwner owner;
+    std::atomic<int> errors{0};
+    CPlaybinEngine engine(&owner, [&errors](const PlayerEvent& event) {
+        if (event.kind == PlayerEventKind::Error)
+            ++errors;
+    });
+    engine.Open("http://127.0.0.1:9/live.mp3");
+    if (engine.PlayState() != wmppsReady || errors.load() != 1)
+        Finish(false, "an opening without playbin did not fail");
+    Finish(engine.Status().find("playbin") != std::string::npos, engine.Status().c_str());
 }
 
 void PreparationLeavesLibavOut()
@@ -137,6 +164,15 @@ TEST_F(PlayerStart, EngineIsMadeWithoutStartingGStreamer)
 TEST_F(PlayerStart, FirstOpeningStartsGStreamerItself)
 {
     EXPECT_EXIT(OpenStartsGStreamer(), ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(PlayerStart, WithoutPlaybinEveryOpeningFailsAndSaysSo)
+{
+    const std::filesystem::path folder =
+        std::filesystem::path(::testing::TempDir()) / ("no-plugins-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    EXPECT_EXIT(WithoutPlaybinOpeningsFail(folder.string()), ::testing::ExitedWithCode(0), "");
+    std::filesystem::remove_all(folder);
 }
 
 TEST_F(PlayerStart, PreparationLoadsTheUsualPluginsButNotLibav)
