@@ -75,25 +75,53 @@ void PreferCurlHttpSource()
     gst_object_unref(curl);
 }
 
+// Tags that carry no charset (ICY titles GStreamer reads itself, ID3v1,
+// Vorbis comments that are not UTF-8): Chinese stations mostly send GBK.
+// Set on the thread that prepares the player, before any other thread of
+// the program could read the environment at the same time.
+void SetTagEncodings()
+{
+    static std::once_flag set;
+    std::call_once(set, [] {
+        setenv("GST_ICY_TAG_ENCODING", "GB18030", 0);
+        setenv("GST_TAG_ENCODING", "GB18030", 0);
+    });
+}
+
 void StartGStreamer()
 {
     std::call_once(gstreamerStarted, [] {
-        // Tags that carry no charset (ICY titles GStreamer reads itself, ID3v1,
-        // Vorbis comments that are not UTF-8): Chinese stations mostly send GBK.
-        setenv("GST_ICY_TAG_ENCODING", "GB18030", 0);
-        setenv("GST_TAG_ENCODING", "GB18030", 0);
+        SetTagEncodings();
         gst_init(nullptr, nullptr);
         PreferCurlHttpSource();
         PreferLeanDecoders();
     });
 }
 
-// Plugins a station's pipeline uses: the HTTP source, type finding, the
-// queues, the decoders of MP3, Ogg Vorbis and AAC, HLS, and the output.
+// Whether GStreamer has playbin, asked once in the process. The first asker
+// waits for GStreamer's start if it is still under way (PreparePlayer runs
+// it from the process start), and nobody asks before a player is made.
+bool PlaybinInstalled()
+{
+    static const bool installed = [] {
+        StartGStreamer();
+        GstElementFactory* factory = gst_element_factory_find("playbin");
+        if (factory != nullptr)
+            gst_object_unref(factory);
+        return factory != nullptr;
+    }();
+    return installed;
+}
+
+// Plugins the first station of the usual kinds uses: the HTTP source, type
+// finding, the queues, the parsers and decoders of MP3, Ogg Vorbis and AAC
+// that go first (mpg123, faad), and the output. libav (libavcodec and
+// libavformat, some ten megabytes resident) is loaded only when a stream
+// needs one of its decoders; so are HLS and its demuxers.
 const char* const kPlaybackPlugins[] = {
-    "coreelements", "playback",  "typefindfunctions", "curl",       "audioparsers", "mpg123", "ogg",
-    "vorbis",       "libav",     "adaptivedemux2",    "hls",        "audioconvert", "audioresample",
-    "volume",       "autodetect", "pulseaudio",       "alsa",
+    "coreelements", "playback",     "typefindfunctions", "curl",       "audioparsers", "mpg123",
+    "faad",         "ogg",          "vorbis",            "audioconvert", "audioresample", "volume",
+    "autodetect",   "pulseaudio",
 };
 
 std::int64_t Now()
@@ -288,6 +316,7 @@ void PreparePlayer()
 {
     static std::once_flag prepared;
     std::call_once(prepared, [] {
+        SetTagEncodings();
         // Detached: it holds nothing of the program's, and a player made
         // meanwhile waits only for gst_init (StartGStreamer's once-flag),
         // while a plugin still loading here is loaded once for both.
@@ -304,12 +333,12 @@ void PreparePlayer()
 CPlaybinEngine::CPlaybinEngine(IUnknown* owner, EventQueue queue)
     : owner(owner), queue(std::move(queue)), guiThread(std::this_thread::get_id())
 {
-    StartGStreamer();
-    GstElementFactory* factory = gst_element_factory_find("playbin");
-    usable = factory != nullptr;
-    if (factory != nullptr)
-        gst_object_unref(factory);
     worker = std::make_unique<CPipelineWorker>();
+}
+
+bool CPlaybinEngine::Usable() const
+{
+    return PlaybinInstalled();
 }
 
 CPlaybinEngine::~CPlaybinEngine()
@@ -491,7 +520,7 @@ void CPlaybinEngine::StartSessionLocked()
         NoteProgress();
     }
     EnsureWatchdog();
-    if (!usable) {
+    if (!PlaybinInstalled()) {
         FailLocked("打开失败: 缺少 GStreamer 的 playbin");
         return;
     }

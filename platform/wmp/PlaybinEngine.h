@@ -57,8 +57,10 @@ public:
     CPlaybinEngine(const CPlaybinEngine&) = delete;
     CPlaybinEngine& operator=(const CPlaybinEngine&) = delete;
 
-    // False when GStreamer has no playbin: the player cannot be made.
-    bool Usable() const { return usable; }
+    // False when GStreamer has no playbin: the player cannot be made. The
+    // first call waits for GStreamer's start if it is not done yet; the
+    // engine itself is made without it.
+    bool Usable() const;
 
     // GUI thread. Open starts the URL at once (an empty one closes the media).
     void Open(const std::string& url);
@@ -127,7 +129,6 @@ private:
     IUnknown* owner;
     EventQueue queue;
     std::thread::id guiThread;
-    bool usable = false;
 
     std::unique_ptr<CPipelineWorker> worker;
     GSource* watchdog = nullptr; // GUI thread only
