@@ -442,22 +442,12 @@ std::map<std::string, double> ThreadCpuSeconds(pid_t pid)
     const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
     std::error_code error;
     for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
-        std::ifstream stat(task.path() / "stat");
-        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        const std::string text = orvane::bench::ReadProcFile((task.path() / "stat").string());
         const std::size_t open = text.find('('), close = text.rfind(')');
-        if (open == std::string::npos || close == std::string::npos)
+        const double cpu = orvane::bench::StatCpuSeconds(text);
+        if (open == std::string::npos || close == std::string::npos || cpu < 0)
             continue;
-        std::istringstream fields(text.substr(close + 2));
-        std::string field;
-        unsigned long long user = 0, system = 0;
-        for (int index = 3; index <= 15 && fields >> field; ++index) {
-            if (index == 14)
-                user = std::stoull(field);
-            if (index == 15)
-                system = std::stoull(field);
-        }
-        seconds[text.substr(open + 1, close - open - 1)] +=
-            static_cast<double>(user + system) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+        seconds[text.substr(open + 1, close - open - 1)] += cpu;
     }
     return seconds;
 }

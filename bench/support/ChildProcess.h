@@ -21,6 +21,32 @@
 
 namespace orvane::bench {
 
+inline std::string ReadProcFile(const std::string& path)
+{
+    std::ifstream file(path);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+// The CPU seconds (user and system) in a /proc stat line of a process or
+// thread; -1 when the line is not one.
+inline double StatCpuSeconds(const std::string& stat)
+{
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos || close + 2 > stat.size())
+        return -1;
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    unsigned long long user = 0, system = 0;
+    // Fields 3 to 13 come before utime (14) and stime (15).
+    for (int index = 3; index <= 15 && fields >> field; ++index) {
+        if (index == 14)
+            user = std::stoull(field);
+        if (index == 15)
+            system = std::stoull(field);
+    }
+    return static_cast<double>(user + system) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
 // A process started with its standard output on a pipe, killed at the end.
 class CChildProcess
 {
@@ -123,25 +149,7 @@ public:
     bool Ended() const { return ended; }
 
     // CPU seconds (user and system) the process has used so far.
-    double CpuSeconds() const
-    {
-        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-        const std::size_t close = text.rfind(')');
-        if (close == std::string::npos)
-            return -1;
-        std::istringstream fields(text.substr(close + 2));
-        std::string field;
-        unsigned long long user = 0, system = 0;
-        // Fields 3 to 13 come before utime (14) and stime (15).
-        for (int index = 3; index <= 15 && fields >> field; ++index) {
-            if (index == 14)
-                user = std::stoull(field);
-            if (index == 15)
-                system = std::stoull(field);
-        }
-        return static_cast<double>(user + system) / static_cast<double>(::sysconf(_SC_CLK_TCK));
-    }
+    double CpuSeconds() const { return StatCpuSeconds(ReadProcFile("/proc/" + std::to_string(pid) + "/stat")); }
 
     // A line of /proc/<pid>/status in KiB ("VmRSS", "VmHWM"); -1 when absent.
     double StatusKiB(const std::string& key) const
