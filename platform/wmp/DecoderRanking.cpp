@@ -61,3 +61,14 @@ void PreferLeanDecoders()
         gst_object_unref(lean);
     }
 }
+
+void LeaveOutLibavTypeFinders()
+{
+    GstRegistry* registry = gst_registry_get();
+    GList* features = gst_registry_get_feature_list_by_plugin(registry, "libav");
+    for (GList* item = features; item != nullptr; item = item->next) {
+        if (GST_IS_TYPE_FIND_FACTORY(item->data))
+            gst_registry_remove_feature(registry, GST_PLUGIN_FEATURE(item->data));
+    }
+    gst_plugin_feature_list_free(features);
+}

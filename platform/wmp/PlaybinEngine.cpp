@@ -95,6 +95,7 @@ void StartGStreamer()
         gst_init(nullptr, nullptr);
         PreferCurlHttpSource();
         PreferLeanDecoders();
+        LeaveOutLibavTypeFinders();
     });
 }
 
@@ -117,12 +118,44 @@ bool PlaybinInstalled()
 // finding, the queues, the parsers and decoders of MP3, Ogg Vorbis and AAC
 // that go first (mpg123, faad), and the output. libav (libavcodec and
 // libavformat, some ten megabytes resident) is loaded only when a stream
-// needs one of its decoders; so are HLS and its demuxers.
+// needs one of its decoders, never to find a stream's format; HLS and its
+// demuxers are loaded when a stream needs them.
 const char* const kPlaybackPlugins[] = {
     "coreelements", "playback",     "typefindfunctions", "curl",       "audioparsers", "mpg123",
     "faad",         "ogg",          "vorbis",            "audioconvert", "audioresample", "volume",
     "autodetect",   "pulseaudio",
 };
+
+// Finding a stream's format asks every type finder there is (libav's left
+// out), so the plugins that hold them are loaded before the first station
+// too.
+void LoadTypeFinders()
+{
+    GList* finders = gst_type_find_factory_get_list();
+    for (GList* item = finders; item != nullptr; item = item->next) {
+        if (GstPluginFeature* loaded = gst_plugin_feature_load(GST_PLUGIN_FEATURE(item->data)))
+            gst_object_unref(loaded);
+    }
+    gst_plugin_feature_list_free(finders);
+}
+
+// playbin chooses a stream's parser and decoder, and pairs decoders with
+// sinks, by comparing the formats their pads accept, and the first look at
+// each of those formats in the process reads it out of the registry's text:
+// some 40 ms the first station would wait for. Read here, as playbin reads
+// them, before the user chooses.
+void ReadElementFormats()
+{
+    GList* factories = g_list_concat(
+        gst_element_factory_list_get_elements(GST_ELEMENT_FACTORY_TYPE_DECODABLE, GST_RANK_MARGINAL),
+        gst_element_factory_list_get_elements(GST_ELEMENT_FACTORY_TYPE_AUDIOVIDEO_SINKS, GST_RANK_MARGINAL));
+    for (GList* item = factories; item != nullptr; item = item->next) {
+        const GList* templates = gst_element_factory_get_static_pad_templates(GST_ELEMENT_FACTORY(item->data));
+        for (const GList* pad = templates; pad != nullptr; pad = pad->next)
+            gst_caps_unref(gst_static_pad_template_get_caps(static_cast<GstStaticPadTemplate*>(pad->data)));
+    }
+    gst_plugin_feature_list_free(factories);
+}
 
 std::int64_t Now()
 {
@@ -326,6 +359,8 @@ void PreparePlayer()
                 if (GstPlugin* plugin = gst_plugin_load_by_name(name))
                     gst_object_unref(plugin);
             }
+            LoadTypeFinders();
+            ReadElementFormats();
         }).detach();
     });
 }

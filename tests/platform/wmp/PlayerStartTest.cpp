@@ -1,15 +1,18 @@
 // The player's start in a fresh process: making the engine does not start
 // GStreamer, the first opening (or the player's question whether playbin is
 // there) waits for its start, an opening without playbin fails and says so,
-// and the preparation at the process start loads the plugins of the usual
-// stations but not libav.
+// the preparation at the process start loads the plugins of the usual
+// stations but not libav, and finding a station's format loads no libav
+// either.
 //
 // Every case runs in a process of its own (a re-executed death-test child),
 // so that no other case has started GStreamer before it.
 
 #include "platform/wmp/PlaybinEngine.h"
+#include "platform/wmp/PlayerTestSupport.h"
 #include "platform/wmp/Wmp.h"
 
+#include <gst/base/gsttypefindhelper.h>
 #include <gst/gst.h>
 
 #include <gtest/gtest.h>
@@ -133,19 +136,46 @@ void PreparationLeavesLibavOut()
 {
     PreparePlayer();
     const auto deadline = std::chrono::steady_clock::now() + 60s;
-    // The preparation runs on its own thread; its last plugins are the
-    // output's. Waiting for them waits for everything before them.
-    while (!gst_is_initialized() || !PluginLoaded("autodetect")) {
-        if (std::chrono::steady_clock::now() > deadline)
-            Finish(false, "the preparation did not load the output's plugins");
-        std::this_thread::sleep_for(10ms);
+    // The preparation runs on its own thread: wait for it to load each.
+    for (const char* wanted : {"coreelements", "playback", "typefindfunctions", "subparse", "mpg123", "autodetect"}) {
+        while (!gst_is_initialized() || (PluginInstalled(wanted) && !PluginLoaded(wanted))) {
+            if (std::chrono::steady_clock::now() > deadline)
+                Finish(false, wanted);
+            std::this_thread::sleep_for(10ms);
+        }
     }
-    std::this_thread::sleep_for(300ms); // the sinks after it
-    for (const char* wanted : {"coreelements", "playback", "typefindfunctions", "mpg123"}) {
-        if (PluginInstalled(wanted) && !PluginLoaded(wanted))
-            Finish(false, wanted);
-    }
+    std::this_thread::sleep_for(300ms); // the rest of the preparation
     Finish(!PluginLoaded("libav"), "the preparation loaded libav");
+}
+
+// A listener joins a live MP3 stream anywhere in a frame, so no type finder
+// is sure of it, and every one installed is asked.
+void FormatFoundWithoutLibav()
+{
+    const std::string mp3 = orvane::test::MakeMp3(2.0, 128);
+    if (mp3.size() < 20000)
+        Finish(false, "no MP3 to look at");
+    CPlainOwner owner;
+    CPlaybinEngine engine(&owner, [](const PlayerEvent&) {});
+    if (!engine.Usable())
+        Finish(false, "no playbin");
+    const std::string joined = mp3.substr(1000, 14000);
+    GstTypeFindProbability probability = GST_TYPE_FIND_NONE;
+    GstCaps* caps = gst_type_find_helper_for_data(
+        nullptr, reinterpret_cast<const guint8*>(joined.data()), joined.size(), &probability);
+    if (caps == nullptr)
+        Finish(false, "the stream's format was not found");
+    const std::string found = gst_structure_get_name(gst_caps_get_structure(caps, 0));
+    gst_caps_unref(caps);
+    if (found != "audio/mpeg" || probability >= GST_TYPE_FIND_MAXIMUM)
+        Finish(false, ("found " + found + ", or with a certainty that asks no more type finders").c_str());
+    if (PluginInstalled("libav")) {
+        GstPluginFeature* decoder = gst_registry_lookup_feature(gst_registry_get(), "avdec_mp3");
+        if (decoder == nullptr)
+            Finish(false, "libav's decoders went with its type finders");
+        gst_object_unref(decoder);
+    }
+    Finish(!PluginLoaded("libav"), "finding the format loaded libav");
 }
 
 } // namespace
@@ -178,4 +208,9 @@ TEST_F(PlayerStart, WithoutPlaybinEveryOpeningFailsAndSaysSo)
 TEST_F(PlayerStart, PreparationLoadsTheUsualPluginsButNotLibav)
 {
     EXPECT_EXIT(PreparationLeavesLibavOut(), ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(PlayerStart, FindingAStationsFormatLoadsNoLibav)
+{
+    EXPECT_EXIT(FormatFoundWithoutLibav(), ::testing::ExitedWithCode(0), "");
 }
