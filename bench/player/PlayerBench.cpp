@@ -78,6 +78,7 @@ constexpr auto kPlayingTimeout = 20s;
 const char* const kTimedSink = "fakesink sync=true signal-handoffs=true";
 
 const char* const kChildFlag = "--play-child";
+const char* const kChildAgainFlag = "--play-child-again";
 
 // The rest between two timed starts grows by this much each time. A server
 // starts a new listener of an Ogg stream at a page, and ffmpeg writes pages
@@ -158,33 +159,54 @@ CContinuity WaitForContinuousAudio()
     return CRenderWatch::Instance().Now();
 }
 
-// The child mode: start the program's window, choose the station, say when
-// its audio is continuous, then play until killed. Its line: "playing", the
-// steady clock at continuous audio (nanoseconds, the clock the parent reads
-// too), milliseconds from the choice to continuous audio and to the first
-// rendered buffer.
-int RunChild(const std::string& url, const std::filesystem::path& folder)
+// Chooses `station` in `window` and pumps until its audio is continuous;
+// prints `tag`, the steady clock at continuous audio (nanoseconds, the clock
+// the parent reads too), and milliseconds from the choice to continuous audio
+// and to the first rendered buffer. False when it did not play.
+bool ChooseAndReport(CRadioWnd* window, CControlUI* station, const char* tag)
 {
-    PrepareRunFolder(folder, {url});
-    ::CoInitialize(nullptr);
-    CRadioWnd* window = apptest::StartRadioWindow(folder);
-    const std::vector<CControlUI*> stations = OpenStationPage(window);
-    if (stations.empty())
-        return 2;
     CRenderWatch::Instance().Arm();
     const auto chosen = Clock::now();
-    window->paintManager.SendNotify(stations[0], "dbclick", 0, 0, false);
+    window->paintManager.SendNotify(station, "dbclick", 0, 0, false);
     const CContinuity rendered = WaitForContinuousAudio();
     // Nothing of the benchmark's is left in the buffers' way while it plays.
     CRenderWatch::Instance().Disarm();
     if (rendered.Continuous() == Clock::time_point())
-        return 3;
-    std::printf("playing %lld %.3f %.3f\n",
+        return false;
+    std::printf("%s %lld %.3f %.3f\n", tag,
                 static_cast<long long>(
                     std::chrono::duration_cast<std::chrono::nanoseconds>(rendered.Continuous().time_since_epoch())
                         .count()),
                 Milliseconds(rendered.Continuous() - chosen), Milliseconds(rendered.First() - chosen));
     std::fflush(stdout);
+    return true;
+}
+
+// The child mode: start the program's window, choose the station and say
+// when its audio is continuous ("playing ..."). With `again`, the user then
+// stops, rests and chooses the same stream once more (a second station of
+// the page), so that a later choice in the same process is timed too
+// ("again ..."). Then it plays until killed.
+int RunChild(const std::string& url, const std::filesystem::path& folder, bool again)
+{
+    PrepareRunFolder(folder, {url, url});
+    // As the program starts: GStreamer and its plugins load while the window
+    // is built.
+    PreparePlayer();
+    ::CoInitialize(nullptr);
+    CRadioWnd* window = apptest::StartRadioWindow(folder);
+    const std::vector<CControlUI*> stations = OpenStationPage(window);
+    if (stations.size() != 2)
+        return 2;
+    if (!ChooseAndReport(window, stations[0], "playing"))
+        return 3;
+    if (again) {
+        window->paintManager.SendNotify(window->pauseButton, "click", 0, 0, false);
+        PumpUntil([&] { return window->playState == wmppsStopped; }, 5s);
+        PumpUntil([] { return false; }, kRest);
+        if (!ChooseAndReport(window, stations[1], "again"))
+            return 3;
+    }
     // From here on the program's own message loop, which sleeps while no
     // message waits, as the program does while it plays.
     CPaintManagerUI::MessageLoop();
@@ -203,10 +225,10 @@ std::filesystem::path ChildFolder()
     return std::filesystem::temp_directory_path() / ("orvane-bench-player-" + std::to_string(::getpid()));
 }
 
-std::unique_ptr<CChildProcess> StartProgram(const std::string& url)
+std::unique_ptr<CChildProcess> StartProgram(const std::string& url, bool again = false)
 {
     return std::make_unique<CChildProcess>(
-        std::vector<std::string>{SelfPath(), kChildFlag, url, ChildFolder().string()},
+        std::vector<std::string>{SelfPath(), again ? kChildAgainFlag : kChildFlag, url, ChildFolder().string()},
         std::map<std::string, std::string>{{"ORVANE_AUDIO_SINK", kTimedSink}});
 }
 
@@ -315,6 +337,7 @@ struct Figures
     double warmMs[kMountCount] = {};
     double programFreshMs[kMountCount] = {};   // from the choice
     double programStartMs[kMountCount] = {};   // from the process's start
+    double programAgainMs[kMountCount] = {};   // a later choice in that process
     double gstFreshMs[kMountCount] = {};       // from the process's start
 } figures;
 
@@ -373,12 +396,12 @@ void StartToContinuousAudio(benchmark::State& state)
     const bool program = state.range(1) == 0;
     state.SetLabel(std::string(kMountNames[mount]) + (program ? " orvane-radio" : " gst-launch-1.0 playbin"));
     const std::string url = MountUrls()[static_cast<std::size_t>(mount)];
-    std::vector<double> times, chooseTimes, firstAudio;
+    std::vector<double> times, chooseTimes, againTimes, firstAudio;
     int pauses = 0;
     int round = 0;
     for (auto _ : state) {
         std::unique_ptr<CChildProcess> child =
-            program ? StartProgram(url) : StartGstLaunch(url, std::string(kTimedSink) + " silent=false", true);
+            program ? StartProgram(url, true) : StartGstLaunch(url, std::string(kTimedSink) + " silent=false", true);
         Clock::time_point continuous;
         if (program) {
             const std::string line = child->WaitForLine(kProgramPlaying, kPlayingTimeout + 10s);
@@ -389,6 +412,10 @@ void StartToContinuousAudio(benchmark::State& state)
                 chooseTimes.push_back(sinceChoice);
                 firstAudio.push_back(firstSinceChoice);
             }
+            // Out of the timing: the same stream chosen again in that process.
+            const std::string again = child->WaitForLine("again ", kPlayingTimeout + 10s);
+            if (std::sscanf(again.c_str(), "again %lld %lf", &steadyNs, &sinceChoice) == 2)
+                againTimes.push_back(sinceChoice);
         } else {
             const CContinuity rendered = WaitForGstRendering(*child);
             continuous = rendered.Continuous();
@@ -414,7 +441,9 @@ void StartToContinuousAudio(benchmark::State& state)
         // From the choice in a window just made, as the warm figure counts.
         figures.programFreshMs[mount] = Median(chooseTimes);
         figures.programStartMs[mount] = Median(times);
+        figures.programAgainMs[mount] = Median(againTimes);
         state.counters["choice_to_continuous_ms"] = Median(chooseTimes);
+        state.counters["again_to_continuous_ms"] = Median(againTimes);
     } else {
         figures.gstFreshMs[mount] = Median(times);
         state.counters["pauses"] = pauses;
@@ -585,7 +614,9 @@ int main(int argc, char** argv)
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     ::setenv("ORVANE_AUDIO_SINK", kTimedSink, 0);
     if (argc == 4 && std::strcmp(argv[1], kChildFlag) == 0)
-        return RunChild(argv[2], argv[3]);
+        return RunChild(argv[2], argv[3], false);
+    if (argc == 4 && std::strcmp(argv[1], kChildAgainFlag) == 0)
+        return RunChild(argv[2], argv[3], true);
 
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
@@ -611,11 +642,11 @@ int main(int argc, char** argv)
         const double gst = figures.gstFreshMs[mount];
         if (gst <= 0)
             continue;
-        std::printf("%s: warm %.0f ms (%.2f x), fresh process %.0f ms (%.2f x; %.0f ms from its start); "
-                    "gst-launch %.0f ms\n",
+        std::printf("%s: warm %.0f ms (%.2f x), fresh process %.0f ms (%.2f x; %.0f ms from its start; "
+                    "its second choice %.0f ms); gst-launch %.0f ms\n",
                     kMountNames[mount], figures.warmMs[mount], figures.warmMs[mount] / gst,
                     figures.programFreshMs[mount], figures.programFreshMs[mount] / gst,
-                    figures.programStartMs[mount], gst);
+                    figures.programStartMs[mount], figures.programAgainMs[mount], gst);
     }
     if (playingGst.cpuSeconds > 0) {
         const double spell = std::chrono::duration<double>(kPlayingSpell).count();
