@@ -159,18 +159,32 @@ CContinuity WaitForContinuousAudio()
     return CRenderWatch::Instance().Now();
 }
 
+// A station's double click and what its sink then rendered, timed from the
+// click; the watch is disarmed again afterwards, so that nothing of the
+// benchmark's is left in the buffers' way while it plays.
+struct TChoice
+{
+    Clock::time_point chosen;
+    CContinuity rendered;
+};
+
+TChoice ChooseStation(CRadioWnd* window, CControlUI* station)
+{
+    CRenderWatch::Instance().Arm();
+    TChoice choice{Clock::now(), {}};
+    window->paintManager.SendNotify(station, "dbclick", 0, 0, false);
+    choice.rendered = WaitForContinuousAudio();
+    CRenderWatch::Instance().Disarm();
+    return choice;
+}
+
 // Chooses `station` in `window` and pumps until its audio is continuous;
 // prints `tag`, the steady clock at continuous audio (nanoseconds, the clock
 // the parent reads too), and milliseconds from the choice to continuous audio
 // and to the first rendered buffer. False when it did not play.
 bool ChooseAndReport(CRadioWnd* window, CControlUI* station, const char* tag)
 {
-    CRenderWatch::Instance().Arm();
-    const auto chosen = Clock::now();
-    window->paintManager.SendNotify(station, "dbclick", 0, 0, false);
-    const CContinuity rendered = WaitForContinuousAudio();
-    // Nothing of the benchmark's is left in the buffers' way while it plays.
-    CRenderWatch::Instance().Disarm();
+    const auto [chosen, rendered] = ChooseStation(window, station);
     if (rendered.Continuous() == Clock::time_point())
         return false;
     std::printf("%s %lld %.3f %.3f\n", tag,
@@ -358,11 +372,7 @@ void ChoiceToContinuousAudio(benchmark::State& state)
     int pauses = 0;
     int round = 0;
     for (auto _ : state) {
-        CRenderWatch::Instance().Arm();
-        const auto chosen = Clock::now();
-        window->paintManager.SendNotify(stations[static_cast<std::size_t>(mount)], "dbclick", 0, 0, false);
-        const CContinuity rendered = WaitForContinuousAudio();
-        CRenderWatch::Instance().Disarm();
+        const auto [chosen, rendered] = ChooseStation(window, stations[static_cast<std::size_t>(mount)]);
         if (rendered.Continuous() == Clock::time_point()) {
             state.SkipWithError("the stream did not play");
             break;
@@ -560,10 +570,7 @@ void PlayingFor30Seconds(benchmark::State& state)
         CRadioWnd* window = apptest::StartRadioWindow(folder);
         const std::vector<CControlUI*> stations = OpenStationPage(window);
         if (!stations.empty()) {
-            CRenderWatch::Instance().Arm();
-            window->paintManager.SendNotify(stations[0], "dbclick", 0, 0, false);
-            const bool continuous = WaitForContinuousAudio().Continuous() != Clock::time_point();
-            CRenderWatch::Instance().Disarm();
+            const bool continuous = ChooseStation(window, stations[0]).rendered.Continuous() != Clock::time_point();
             if (continuous) {
                 const auto end = Clock::now() + kPlayingSpell;
                 bool buffering = false;

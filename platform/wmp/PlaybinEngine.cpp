@@ -114,21 +114,21 @@ bool PlaybinInstalled()
     return installed;
 }
 
-// Plugins the first station of the usual kinds uses: the HTTP source, type
-// finding, the queues, the parsers and decoders of MP3, Ogg Vorbis and AAC
+// Plugins the first station of the usual kinds uses: the HTTP source, the
+// queues, the parsers and decoders of MP3, Ogg Vorbis and AAC
 // that go first (mpg123, faad), and the output. libav (libavcodec and
 // libavformat, some ten megabytes resident) is loaded only when a stream
 // needs one of its decoders, never to find a stream's format; HLS and its
 // demuxers are loaded when a stream needs them.
 const char* const kPlaybackPlugins[] = {
-    "coreelements", "playback",     "typefindfunctions", "curl",       "audioparsers", "mpg123",
-    "faad",         "ogg",          "vorbis",            "audioconvert", "audioresample", "volume",
-    "autodetect",   "pulseaudio",
+    "coreelements", "playback", "curl",          "audioparsers", "mpg123",     "faad",
+    "ogg",          "vorbis",   "audioconvert", "audioresample", "volume", "autodetect",
+    "pulseaudio",
 };
 
 // Finding a stream's format asks every type finder there is (libav's left
-// out), so the plugins that hold them are loaded before the first station
-// too.
+// out), so the plugins that hold them (typefindfunctions, subparse) are
+// loaded before the first station too.
 void LoadTypeFinders()
 {
     GList* finders = gst_type_find_factory_get_list();
