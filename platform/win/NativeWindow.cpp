@@ -339,15 +339,27 @@ int CNativeWindow::SetRegion(HRGN newRegion, bool redraw)
 
 void CNativeWindow::ApplyIcons()
 {
+    // A desktop draws a window's icon (title bar, task bar, window switcher)
+    // at 16 to 48 pixels, and takes larger ones from the icon theme. Every
+    // picture given here travels to the X server with the window: a
+    // 256-pixel one is a quarter of a megabyte at every start.
+    constexpr int largestPixels = 48;
     QIcon icon;
     for (HICON source : {bigIcon, smallIcon})
     {
         if (source == nullptr || !IsLiveIcon(source))
             continue;
+        bool added = false;
         for (const QSize& available : source->icon.availableSizes())
+        {
+            if (available.width() > largestPixels || available.height() > largestPixels)
+                continue;
             icon.addPixmap(source->icon.pixmap(available));
-        if (source->icon.availableSizes().isEmpty())
-            icon = source->icon;
+            added = true;
+        }
+        // Only larger pictures, or a scalable icon: one made at the largest size.
+        if (!added)
+            icon.addPixmap(source->icon.pixmap(QSize(largestPixels, largestPixels)));
     }
     widget->setWindowIcon(icon);
 }

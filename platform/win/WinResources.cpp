@@ -9,7 +9,9 @@
 
 #include <QBuffer>
 #include <QCursor>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QImageReader>
@@ -265,6 +267,20 @@ HICON LoadIcon(HINSTANCE instance, const char* name)
     QIcon icon(QPixmap::fromImage(picture));
     if (icon.isNull() || icon.availableSizes().isEmpty())
         return nullptr;
+    // Pictures drawn for a smaller size sit beside it, as "<id>-<pixels>":
+    // sharper there than the large one scaled down.
+    const QStringList sizedNames{ResourcePart(name) + QStringLiteral("-*")};
+    for (const QFileInfo& sized : QDir(QStringLiteral(":/ICON")).entryInfoList(sizedNames, QDir::Files))
+    {
+        QFile sizedFile(sized.filePath());
+        if (!sizedFile.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray sizedBytes = sizedFile.readAll();
+        const QImage sizedPicture =
+            DecodePicture(sizedBytes.constData(), static_cast<std::size_t>(sizedBytes.size()));
+        if (!sizedPicture.isNull())
+            icon.addPixmap(QPixmap::fromImage(sizedPicture));
+    }
     auto* handle = new HICON__{icon, true};
     std::lock_guard lock(iconMutex);
     // Another thread may have loaded the same icon meanwhile: keep the first.

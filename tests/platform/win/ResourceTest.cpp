@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -207,6 +208,45 @@ TEST(Resources, IconLoadsSharedAndSetsTheWindowIcon)
     EXPECT_TRUE(DestroyIcon(own));
     EXPECT_FALSE(DestroyIcon(own));
     EXPECT_TRUE(IconFromHicon(own).isNull());
+}
+
+TEST(Resources, WindowIconsTravelAtTheSizesAWindowIconIsDrawnAt)
+{
+    HINSTANCE instance = GetModuleHandle(nullptr);
+    WNDCLASS windowClass{0, DefWindowProc, instance, "IconSizeTest"};
+    RegisterClass(&windowClass);
+    HWND window = CreateWindowEx(0, "IconSizeTest", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, instance, nullptr);
+    ASSERT_NE(window, nullptr);
+    auto solid = [](int size, Qt::GlobalColor colour) {
+        QPixmap picture(size, size);
+        picture.fill(colour);
+        return picture;
+    };
+
+    // A large picture with a small one beside it: the small one goes as it
+    // is, the large one stays at home.
+    QIcon big(solid(256, Qt::red));
+    big.addPixmap(solid(48, Qt::green));
+    QIcon small(solid(16, Qt::blue));
+    HICON bigIcon = HiconFromIcon(big);
+    HICON smallIcon = HiconFromIcon(small);
+    SendMessage(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
+    SendMessage(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+    QList<QSize> sizes = WidgetFromHwnd(window)->windowIcon().availableSizes();
+    std::sort(sizes.begin(), sizes.end(), [](QSize a, QSize b) { return a.width() < b.width(); });
+    EXPECT_EQ(sizes, (QList<QSize>{QSize(16, 16), QSize(48, 48)}));
+    EXPECT_EQ(WidgetFromHwnd(window)->windowIcon().pixmap(48, 48).toImage().pixelColor(24, 24), QColor(Qt::green))
+        << "the picture drawn for 48 pixels, not the large one scaled";
+
+    // Only a large picture: it goes once, made at 48 pixels.
+    HICON onlyLarge = HiconFromIcon(QIcon(solid(256, Qt::red)));
+    SendMessage(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(onlyLarge));
+    SendMessage(window, WM_SETICON, ICON_SMALL, 0);
+    EXPECT_EQ(WidgetFromHwnd(window)->windowIcon().availableSizes(), (QList<QSize>{QSize(48, 48)}));
+
+    DestroyWindow(window);
+    for (HICON icon : {bigIcon, smallIcon, onlyLarge})
+        DestroyIcon(icon);
 }
 
 TEST(Resources, ModuleFileNameIsTheExecutableAndIsCutSafely)
