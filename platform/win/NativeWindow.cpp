@@ -7,6 +7,7 @@
 #include "platform/win/WindowWidget.h"
 
 #include <QGuiApplication>
+#include <QTimer>
 #include <QWindow>
 
 #include <algorithm>
@@ -105,7 +106,7 @@ LRESULT CNativeWindow::Send(UINT message, WPARAM wParam, LPARAM lParam)
 DWORD CNativeWindow::Style() const
 {
     DWORD current = style & ~(WS_VISIBLE | WS_DISABLED | WS_MINIMIZE);
-    if (widget != nullptr && widget->isVisible())
+    if (widget != nullptr && IsVisible())
         current |= WS_VISIBLE;
     if (widget != nullptr && !widget->isEnabled())
         current |= WS_DISABLED;
@@ -154,9 +155,30 @@ void CNativeWindow::SetTopmost(bool topmost)
         Raise();
 }
 
+bool CNativeWindow::IsVisible() const
+{
+    return showPending || widget->isVisible();
+}
+
+void CNativeWindow::ShowWhenIdle()
+{
+    if (IsVisible())
+        return;
+    Send(WM_SHOWWINDOW, TRUE, 0);
+    showPending = true;
+    // By handle: handles are never reused, and the window may be gone.
+    QTimer::singleShot(0, widget, [window = handle] {
+        CNativeWindow* native = Find(window);
+        if (native != nullptr && native->showPending)
+            native->Show(SW_SHOW);
+    });
+}
+
 BOOL CNativeWindow::Show(int command)
 {
-    BOOL wasVisible = widget->isVisible() ? TRUE : FALSE;
+    BOOL wasVisible = IsVisible() ? TRUE : FALSE;
+    // A pending show ends here, either way; WM_SHOWWINDOW was sent for it.
+    showPending = false;
     switch (command)
     {
     case SW_HIDE:
@@ -381,6 +403,7 @@ void CNativeWindow::Destroy()
     CTimerTable::Instance().KillAll(handle);
     if (captureWindow == handle)
         ReleaseCapture();
+    showPending = false;
     if (widget->isVisible())
         widget->hide();
     if (focusWindow == handle)

@@ -53,6 +53,14 @@ public:
     HICON smallIcon = nullptr;
 
     BOOL Show(int command);
+    // WS_VISIBLE at creation: the window counts as shown at once (it has had
+    // WM_SHOWWINDOW, IsWindowVisible answers TRUE), but reaches the screen
+    // only at the next ShowWindow or when the thread next takes its events.
+    // A window placed in between (CenterWindow) is then mapped where it
+    // belongs, instead of being mapped at the origin and moved, which makes
+    // the X server copy its whole area.
+    void ShowWhenIdle();
+    bool IsVisible() const;
     bool IsMinimised() const { return minimised; }
     // Called when the platform minimises or restores the window by itself.
     void OnPlatformMinimised(bool nowMinimised);
@@ -98,6 +106,7 @@ private:
     CWindowWidget* widget = nullptr;
     HRGN region = nullptr;
     bool minimised = false;
+    bool showPending = false;
     bool destroying = false;
     bool geometryReported = false;
     QPoint reportedPosition;

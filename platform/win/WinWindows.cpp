@@ -152,7 +152,7 @@ HWND CreateWindowEx(DWORD exStyle, const char* className, const char* windowName
     if (CNativeWindow::Find(handle) == nullptr)
         return nullptr;
     if (style & WS_VISIBLE)
-        window->Show(SW_SHOW);
+        window->ShowWhenIdle();
     return handle;
 }
 
@@ -326,7 +326,7 @@ BOOL ShowWindow(HWND window, int command)
 BOOL IsWindowVisible(HWND window)
 {
     CNativeWindow* native = CNativeWindow::Find(window);
-    return native != nullptr && native->Widget()->isVisible() ? TRUE : FALSE;
+    return native != nullptr && native->IsVisible() ? TRUE : FALSE;
 }
 
 BOOL IsIconic(HWND window)

@@ -55,6 +55,54 @@ TEST_F(WindowState, CreationSendsNcCreateThenCreateAndShowsVisibleWindowsAfterwa
     EXPECT_STREQ(text, "title");
 }
 
+TEST_F(WindowState, AVisibleWindowPlacedBeforeTheLoopRunsReachesTheScreenWhereItWasPlaced)
+{
+    RegisterTestClass();
+    HWND window = CreateWindowEx(0, "WinTest", "", WS_VISIBLE | WS_POPUP, 0, 0, 200, 100, nullptr, nullptr,
+                                 GetModuleHandle(nullptr), nullptr);
+    ASSERT_NE(window, nullptr);
+    QWidget* widget = WidgetFromHwnd(window);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_NE(GetWindowLong(window, GWL_STYLE) & WS_VISIBLE, 0);
+    EXPECT_EQ(Messages(WM_SHOWWINDOW, window).size(), 1u);
+    EXPECT_FALSE(widget->isVisible()) << "not on screen before the thread takes its events";
+
+    // Placed, then shown as a program's start does: on screen at once, where
+    // it was placed, and told it is shown only once.
+    SetWindowPos(window, nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    EXPECT_FALSE(widget->isVisible());
+    ShowWindow(window, SW_SHOWNORMAL);
+    EXPECT_TRUE(widget->isVisible());
+    EXPECT_EQ(widget->pos(), QPoint(40, 30));
+    PumpFor(50ms);
+    EXPECT_EQ(Messages(WM_SHOWWINDOW, window).size(), 1u);
+
+    // Left alone, it reaches the screen when the thread takes its events.
+    HWND alone = CreateWindowEx(0, "WinTest", "", WS_VISIBLE | WS_POPUP, 10, 10, 50, 50, nullptr, nullptr,
+                                GetModuleHandle(nullptr), nullptr);
+    ASSERT_NE(alone, nullptr);
+    EXPECT_FALSE(WidgetFromHwnd(alone)->isVisible());
+    EXPECT_TRUE(PumpUntil([&] { return WidgetFromHwnd(alone)->isVisible(); }));
+    EXPECT_EQ(Messages(WM_SHOWWINDOW, alone).size(), 1u);
+
+    // Hidden or destroyed before then, it never shows.
+    HWND hidden = CreateWindowEx(0, "WinTest", "", WS_VISIBLE | WS_POPUP, 0, 0, 50, 50, nullptr, nullptr,
+                                 GetModuleHandle(nullptr), nullptr);
+    HWND destroyed = CreateWindowEx(0, "WinTest", "", WS_VISIBLE | WS_POPUP, 0, 0, 50, 50, nullptr, nullptr,
+                                    GetModuleHandle(nullptr), nullptr);
+    ASSERT_NE(hidden, nullptr);
+    ASSERT_NE(destroyed, nullptr);
+    ShowWindow(hidden, SW_HIDE);
+    EXPECT_FALSE(IsWindowVisible(hidden));
+    EXPECT_EQ(Messages(WM_SHOWWINDOW, hidden).size(), 2u) << "shown, then hidden";
+    DestroyWindow(destroyed);
+    PumpFor(50ms);
+    EXPECT_FALSE(WidgetFromHwnd(hidden)->isVisible());
+    EXPECT_FALSE(IsWindow(destroyed));
+    for (HWND each : {window, alone, hidden})
+        DestroyWindow(each);
+}
+
 TEST_F(WindowState, RefusedCreationYieldsNullAndCleansUp)
 {
     RegisterTestClass();
