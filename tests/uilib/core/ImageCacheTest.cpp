@@ -137,3 +137,78 @@ TEST_F(ImageCacheTest, PicturesComeFromTheArchiveAndAreForgottenWhenTheStoreChan
     EXPECT_EQ(cache.Find("bk_gray.png")->size(), QSize(5, 5));
     EXPECT_EQ(cache.GetSize(), 1);
 }
+
+TEST_F(ImageCacheTest, APrefetchedPictureIsTheOneReadWhenItWasAskedFor)
+{
+    // Read at the prefetch, decoded meanwhile: what the disk holds later
+    // does not matter, as for a picture found before.
+    folder.Write("bk.jpg", Encoded(Qt::white, "JPG", 600, 640));
+    folder.Write("skin/title.png", Encoded(Qt::red, "PNG", 8, 8));
+    cache.Prefetch("bk.jpg");
+    cache.Prefetch("skin\\title.png");
+    cache.Prefetch("bk.jpg");  // once is enough
+    folder.Write("bk.jpg", Encoded(Qt::white, "JPG", 4, 4));
+    folder.Write("skin/title.png", Encoded(Qt::red, "PNG", 2, 2));
+
+    const QImage* background = cache.Find("bk.jpg");
+    ASSERT_NE(background, nullptr);
+    EXPECT_EQ(background->size(), QSize(600, 640));
+    EXPECT_EQ(background->format(), QImage::Format_ARGB32_Premultiplied);
+    EXPECT_EQ(cache.Find("bk.jpg"), background);
+    ASSERT_NE(cache.Find("skin/title.png"), nullptr);
+    EXPECT_EQ(cache.Find("skin/title.png")->pixelColor(1, 1), QColor(Qt::red));
+    EXPECT_EQ(cache.GetSize(), 2);
+
+    // A known picture is not read again.
+    folder.Write("skin/title.png", Encoded(Qt::blue, "PNG", 2, 2));
+    cache.Prefetch("skin/title.png");
+    EXPECT_EQ(cache.Find("skin/title.png")->size(), QSize(8, 8));
+}
+
+TEST_F(ImageCacheTest, APrefetchIsForgottenWithItsNameAndItsStore)
+{
+    // Missing: nothing is remembered, and the picture is found once it is there.
+    cache.Prefetch("later.png");
+    folder.Write("later.png", Encoded(Qt::green, "PNG", 3, 3));
+    ASSERT_NE(cache.Find("later.png"), nullptr);
+
+    // Broken: null, and remembered as broken like any other.
+    folder.Write("broken.png", "\x89PNG but then nothing that decodes");
+    cache.Prefetch("broken.png");
+    EXPECT_EQ(cache.Find("broken.png"), nullptr);
+    EXPECT_TRUE(cache.Contains("broken.png"));
+
+    // Removed, cleared, or the store changed while decoding: read afresh.
+    folder.Write("a.png", Encoded(Qt::red, "PNG", 4, 4));
+    cache.Prefetch("a.png");
+    cache.Remove("a.png");
+    folder.Write("a.png", Encoded(Qt::red, "PNG", 5, 5));
+    EXPECT_EQ(cache.Find("a.png")->size(), QSize(5, 5));
+    cache.Remove("a.png");
+    cache.Prefetch("a.png");
+    cache.Clear();
+    folder.Write("a.png", Encoded(Qt::red, "PNG", 6, 6));
+    EXPECT_EQ(cache.Find("a.png")->size(), QSize(6, 6));
+
+    CTempFolder other;
+    other.Write("b.png", Encoded(Qt::red, "PNG", 7, 7));
+    folder.Write("b.png", Encoded(Qt::red, "PNG", 2, 2));
+    cache.Prefetch("b.png");
+    store.SetFolder(other.path.c_str());
+    EXPECT_EQ(cache.Find("b.png")->size(), QSize(7, 7));
+}
+
+TEST_F(ImageCacheTest, ACacheGoesWithoutWaitingForPicturesNobodyAskedFor)
+{
+    for (int round = 0; round < 3; ++round) {
+        CImageCache passing(store);
+        for (int index = 0; index < 20; ++index) {
+            const std::string name = "big-" + std::to_string(index) + ".jpg";
+            folder.Write(name, Encoded(Qt::white, "JPG", 600, 640));
+            passing.Prefetch(name.c_str());
+        }
+        // Ends here with most of them queued: the one under way finishes,
+        // the rest are dropped.
+    }
+    SUCCEED();
+}
