@@ -76,7 +76,8 @@ protected:
         int x = 0, y = 0, width = 0, height = 0;
         if (!display.Geometry(window, x, y, width, height))
             return false;
-        display.Click(x + kCloseX, y + kCloseY);
+        if (!display.Click(x + kCloseX, y + kCloseY))
+            return false;
         return WaitUntil([&] { return display.VisibleWindow(kTitle).empty(); }, 30s);
     }
 

@@ -248,10 +248,14 @@ bool CVirtualDisplay::Geometry(const std::string& window, int& x, int& y, int& w
     return true;
 }
 
-void CVirtualDisplay::Click(int x, int y) const
+// "mousemove --sync" waits until the pointer has moved, which never happens
+// when it is there already; a short pause lets the program see the pointer
+// arrive before the button instead.
+bool CVirtualDisplay::Click(int x, int y) const
 {
-    Xdotool({"mousemove", "--sync", std::to_string(x), std::to_string(y)});
-    Xdotool({"click", "1"});
+    const TToolResult result =
+        Xdotool({"mousemove", std::to_string(x), std::to_string(y), "sleep", "0.1", "click", "1"});
+    return result.exitCode == 0;
 }
 
 std::string CVirtualDisplay::Pixel(int x, int y) const

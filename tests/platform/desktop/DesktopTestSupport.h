@@ -94,8 +94,11 @@ public:
     std::string VisibleWindow(const std::string& title) const;
     // The window's position and size on the screen; false when unknown.
     bool Geometry(const std::string& window, int& x, int& y, int& width, int& height) const;
-    // A left click at a point of the screen.
-    void Click(int x, int y) const;
+    // A left click at a point of the screen: moves the pointer there and
+    // clicks the first button in one run of xdotool, so that a slow machine
+    // cannot part the move from the click; false when xdotool failed or did
+    // not finish.
+    bool Click(int x, int y) const;
     // The colour of a screen pixel as "r,g,b" (0..255); empty on failure.
     std::string Pixel(int x, int y) const;
     // Writes the whole screen as a PNG.
