@@ -18,8 +18,6 @@
 
 #include "uilib/controls/ControlUI.h"
 #include "uilib/controls/OptionUI.h"
-#include "uilib/core/ImageCache.h"
-#include "uilib/core/ImageInfo.h"
 #include "uilib/core/ResourceStore.h"
 
 #include <algorithm>
@@ -76,20 +74,6 @@ CControlUI* CollectControl(CControlUI* control, void* data)
 {
     static_cast<std::vector<CControlUI*>*>(data)->push_back(control);
     return nullptr;
-}
-
-// Starts decoding the backgrounds of the controls a paint would draw now,
-// so that a window's first paint finds them decoded.
-void PrefetchBackgrounds(CControlUI* root)
-{
-    std::vector<CControlUI*> shown;
-    root->FindControl(CollectControl, &shown, UIFIND_VISIBLE);
-    for (CControlUI* control : shown) {
-        TImageInfo image;
-        if (ParseImageInfo(control->GetBkImage(), &image) && !image.file.IsEmpty()) {
-            ImageCache::Prefetch(image.file);
-        }
-    }
 }
 
 CControlUI* MatchName(CControlUI* control, void* data)
@@ -424,13 +408,6 @@ bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
     case WM_ERASEBKGND:
         result = 1;
         return true;
-
-    case WM_SHOWWINDOW:
-        // A paint follows soon; the window-sized pictures decode meanwhile.
-        if (wParam != FALSE && d->root != nullptr) {
-            PrefetchBackgrounds(d->root);
-        }
-        return false;
 
     case WM_PAINT: {
         PAINTSTRUCT paint = {};

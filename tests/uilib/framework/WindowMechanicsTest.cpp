@@ -1,12 +1,10 @@
 // The window base and the message loop through real (offscreen) windows:
 // posted messages from other threads, timers, the modal run and its
 // interplay with WM_QUIT, the final-message hook, centring and sizing from
-// the layout, the pre-message filters, and painting with clipping and with
-// backgrounds decoded ahead. Every blocking loop runs under a watchdog.
+// the layout, the pre-message filters, and painting with clipping. Every
+// blocking loop runs under a watchdog.
 
 #include "uilib/framework/FrameworkTestSupport.h"
-
-#include "uilib/core/ImageCache.h"
 
 #include <QImage>
 #include <QPainter>
@@ -14,8 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <string>
 #include <thread>
 
 using namespace frameworktest;
@@ -389,39 +385,6 @@ TEST(ManagerPaint, ChildrenAreClippedToAScrolledLayoutAndTheThumbIsDrawn)
     const QRgb thumbPixel = picture.pixel((thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2);
     EXPECT_LT(qGray(thumbPixel), 200) << "a visible thumb over the white";
     EXPECT_EQ(picture.pixel(97, 75), qRgb(255, 255, 255)) << "no bar outside the list";
-}
-
-TEST(ManagerPaint, AWindowAboutToShowHasItsShownBackgroundsDecodedAheadOfItsFirstPaint)
-{
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("uilib-prefetch-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    QImage red(100, 100, QImage::Format_ARGB32);
-    red.fill(Qt::red);
-    ASSERT_TRUE(red.save(QString::fromStdString((folder / "wall.png").string())));
-    ASSERT_TRUE(red.save(QString::fromStdString((folder / "hidden.png").string())));
-    const CStdString previousPath = CPaintManagerUI::GetResourcePath();
-    CPaintManagerUI::SetResourcePath(folder.string().c_str());
-
-    CTestWindow window;
-    ASSERT_NE(window.Open(100, 100), nullptr);
-    ASSERT_NE(window.Build(R"(<VerticalLayout bkimage="wall.png">
-        <VerticalLayout visible="false" bkimage="hidden.png"/>
-      </VerticalLayout>)"),
-              nullptr);
-    ::ShowWindow(window.GetHWND(), SW_SHOW);
-    // Gone from the disk before the first paint: the shown background was
-    // read when the window was about to show; the hidden one was not.
-    std::filesystem::remove_all(folder);
-    QImage picture(100, 100, QImage::Format_ARGB32_Premultiplied);
-    picture.fill(Qt::black);
-    {
-        QPainter painter(&picture);
-        ::PrintWindow(window.GetHWND(), &painter, 0);
-    }
-    EXPECT_EQ(picture.pixel(50, 50), qRgb(255, 0, 0));
-    EXPECT_EQ(ImageCache::Find("hidden.png"), nullptr);
-    CPaintManagerUI::SetResourcePath(previousPath.GetData());
 }
 
 TEST(ManagerWheel, TheWheelOverAChildScrollsTheListAndDragsMoveTheThumb)
