@@ -40,7 +40,9 @@ const QImage* CImageCache::Find(const char* name)
         // as JPEG under a .png name are common. Named, it loads one image
         // plugin instead of every plugin installed.
         QImage image = DecodePicture(bytes.data(), bytes.size());
-        if (!image.isNull()) {
+        // Opaque 32-bit pixels already are premultiplied ones with their
+        // alpha at 255: converting a window-sized JPEG would only copy it.
+        if (!image.isNull() && image.format() != QImage::Format_RGB32) {
             image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
         }
         found = images.emplace(key, std::move(image)).first;

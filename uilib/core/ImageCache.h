@@ -12,9 +12,10 @@
 // again at every paint.
 //
 // Names are normalised like the store's ("skin\\a.png" is "skin/a.png").
-// Pictures are kept as QImage::Format_ARGB32_Premultiplied, the format
-// QPainter draws fastest. The cache holds every picture that was found; a
-// skin has a few dozen. GUI thread only.
+// Pictures are kept in the two formats QPainter draws fastest: an opaque
+// picture that decodes as QImage::Format_RGB32 (a JPEG background) as it
+// is, every other as QImage::Format_ARGB32_Premultiplied. The cache holds
+// every picture that was found; a skin has a few dozen. GUI thread only.
 //
 // The namespace ImageCache at the end is the shorthand the render engine
 // uses for the process's cache, CImageCache::Shared().

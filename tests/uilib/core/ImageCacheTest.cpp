@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QColor>
 #include <QImage>
+#include <QPainter>
 
 #include <gtest/gtest.h>
 
@@ -56,6 +57,43 @@ TEST_F(ImageCacheTest, APictureIsDecodedOnceAndKeptPremultiplied)
     cache.Remove("bk.png");
     ASSERT_NE(cache.Find("bk.png"), nullptr);
     EXPECT_EQ(cache.Find("bk.png")->size(), QSize(8, 8));
+}
+
+TEST_F(ImageCacheTest, AnOpaquePictureKeepsItsPixelsAndDrawsAsItDidPremultiplied)
+{
+    // A JPEG background decodes opaque and is kept so; drawn stretched and
+    // in place, it gives the pixels its premultiplied copy gives.
+    QImage source(60, 64, QImage::Format_RGB32);
+    for (int y = 0; y < source.height(); ++y) {
+        for (int x = 0; x < source.width(); ++x) {
+            source.setPixel(x, y, qRgb(x * 4, y * 3, (x * y) % 256));
+        }
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(source.save(&buffer, "JPG", 95));
+    folder.Write("bk.jpg", std::string(bytes.constData(), static_cast<size_t>(bytes.size())));
+    const QImage* opaque = cache.Find("bk.jpg");
+    ASSERT_NE(opaque, nullptr);
+    EXPECT_EQ(opaque->format(), QImage::Format_RGB32);
+    const QImage premultiplied = opaque->convertToFormat(QImage::Format_ARGB32_Premultiplied);
+
+    for (const QSize size : {QSize(60, 64), QSize(97, 41), QSize(600, 640)}) {
+        for (const double opacity : {1.0, 0.8}) {
+            auto draw = [&](const QImage& picture) {
+                QImage canvas(size, QImage::Format_ARGB32_Premultiplied);
+                canvas.fill(Qt::transparent);
+                QPainter painter(&canvas);
+                painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+                painter.setOpacity(opacity);
+                painter.drawImage(QRect(QPoint(0, 0), size), picture);
+                painter.end();
+                return canvas;
+            };
+            EXPECT_EQ(draw(*opaque), draw(premultiplied)) << size.width() << "x" << size.height() << " at " << opacity;
+        }
+    }
 }
 
 TEST_F(ImageCacheTest, EitherSeparatorNamesTheSamePicture)
