@@ -403,6 +403,7 @@ void CNativeWindow::Destroy()
     CTimerTable::Instance().KillAll(handle);
     if (captureWindow == handle)
         ReleaseCapture();
+    // A handler that pumps events during the teardown must not map it now.
     showPending = false;
     if (widget->isVisible())
         widget->hide();

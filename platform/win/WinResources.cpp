@@ -244,6 +244,20 @@ QImage DecodePicture(const void* bytes, std::size_t size)
     return reader.read();
 }
 
+namespace
+{
+// The picture of an icon resource, decoded with the format its bytes
+// announce; null when it cannot be read or decoded.
+QImage ReadIconPicture(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QImage();
+    const QByteArray bytes = file.readAll();
+    return DecodePicture(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+}
+
 HICON LoadIcon(HINSTANCE instance, const char* name)
 {
     if (instance == nullptr || name == nullptr || !EnsureWinApplication())
@@ -255,13 +269,9 @@ HICON LoadIcon(HINSTANCE instance, const char* name)
         if (found != sharedIcons.end())
             return found->second;
     }
-    // Decoded once, here, with the format its bytes announce; the icon keeps
-    // the picture and scales it for the sizes a desktop asks for.
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return nullptr;
-    const QByteArray bytes = file.readAll();
-    const QImage picture = DecodePicture(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    // Decoded once, here; the icon keeps the picture and scales it for the
+    // sizes a desktop asks for.
+    const QImage picture = ReadIconPicture(path);
     if (picture.isNull())
         return nullptr;
     QIcon icon(QPixmap::fromImage(picture));
@@ -272,12 +282,7 @@ HICON LoadIcon(HINSTANCE instance, const char* name)
     const QStringList sizedNames{ResourcePart(name) + QStringLiteral("-*")};
     for (const QFileInfo& sized : QDir(QStringLiteral(":/ICON")).entryInfoList(sizedNames, QDir::Files))
     {
-        QFile sizedFile(sized.filePath());
-        if (!sizedFile.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray sizedBytes = sizedFile.readAll();
-        const QImage sizedPicture =
-            DecodePicture(sizedBytes.constData(), static_cast<std::size_t>(sizedBytes.size()));
+        const QImage sizedPicture = ReadIconPicture(sized.filePath());
         if (!sizedPicture.isNull())
             icon.addPixmap(QPixmap::fromImage(sizedPicture));
     }
