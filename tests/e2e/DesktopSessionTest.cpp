@@ -44,6 +44,8 @@ protected:
         fs::create_directories(runtime);
         fs::permissions(runtime, fs::perms::owner_all);
         ASSERT_FALSE(display.Name().empty()) << "Xvfb did not start";
+        // Without one, hiding to the tray only minimises.
+        ASSERT_TRUE(display.TrayReady()) << "trayer did not come up";
     }
 
     void TearDown() override { RemoveFolder(root); }

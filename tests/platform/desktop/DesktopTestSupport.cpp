@@ -178,9 +178,12 @@ CPrivateSessionBus::~CPrivateSessionBus()
 CVirtualDisplay::CVirtualDisplay(Tray tray)
 {
     // Xvfb picks a free display itself and writes its number to the
-    // descriptor given, here its standard output.
+    // descriptor given, here its standard output. -noreset: by default the
+    // server starts over whenever its last client leaves, and drops whoever
+    // is connecting at that moment; between two runs of xdotool that was
+    // trayer or the program under test.
     server.emplace(std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", "1", "-ac", "-nolisten", "tcp",
-                                            "-screen", "0", "1024x768x24"});
+                                            "-noreset", "-screen", "0", "1024x768x24"});
     // Its warnings share the file: the number is the line of digits alone.
     std::string number;
     WaitUntil(
@@ -202,7 +205,7 @@ CVirtualDisplay::CVirtualDisplay(Tray tray)
         trayer.emplace(std::vector<std::string>{"/usr/bin/trayer", "--edge", "top", "--align", "right",
                                                 "--widthtype", "request", "--height", "24"},
                        Environment{{"DISPLAY", name}});
-        WaitUntil([&] { return Xdotool({"search", "--name", "panel"}).exitCode == 0; }, 10s);
+        trayReady = WaitUntil([&] { return Xdotool({"search", "--name", "panel"}).exitCode == 0; }, 10s);
     }
 }
 

@@ -87,6 +87,8 @@ public:
     ~CVirtualDisplay();
     // ":<number>", or empty when the server did not start.
     const std::string& Name() const { return name; }
+    // Whether the notification area asked for is up and waiting for icons.
+    bool TrayReady() const { return trayReady; }
 
     // Runs xdotool with the arguments on this display; its output.
     TToolResult Xdotool(const std::vector<std::string>& arguments) const;
@@ -108,6 +110,7 @@ private:
     std::optional<CChildProcess> server;
     std::optional<CChildProcess> trayer;
     std::string name;
+    bool trayReady = false;
 };
 
 // Runs `pump` until `done` holds or `timeout` passed; whether `done` held.
