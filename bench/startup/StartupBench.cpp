@@ -389,41 +389,44 @@ void StartToFirstContent(benchmark::State& state)
         return;
     }
     const fs::path folder = PrepareProgramFolder();
-    const std::vector<std::string> program = {(folder / "orvane-radio").string()};
-    auto bareWindow = [](const char* name) {
-        return std::vector<std::string>{(BenchFolder() / name).string(), std::to_string(kWindowWidth),
-                                        std::to_string(kWindowHeight)};
+    // One window's starts: its command, then what each start measured.
+    struct TSeries
+    {
+        std::vector<std::string> command;
+        std::vector<double> times, idle;
     };
-    const std::vector<std::string> bare = bareWindow("bench_bare_window");
-    const std::vector<std::string> barePlayer = bareWindow("bench_bare_player_window");
-    std::vector<double> programTimes, bareTimes, barePlayerTimes, programIdle, bareIdle, barePlayerIdle;
+    auto bareWindow = [](const char* name) {
+        TSeries series;
+        series.command = {(BenchFolder() / name).string(), std::to_string(kWindowWidth),
+                          std::to_string(kWindowHeight)};
+        return series;
+    };
+    TSeries program;
+    program.command = {(folder / "orvane-radio").string()};
+    TSeries bare = bareWindow("bench_bare_window");
+    TSeries barePlayer = bareWindow("bench_bare_player_window");
     for (auto _ : state) {
         // One untimed round of each: the dynamic linker's and fonts' caches.
-        WatchStart(x, program, folder);
-        WatchStart(x, bare, folder);
-        WatchStart(x, barePlayer, folder);
+        for (TSeries* series : {&program, &bare, &barePlayer})
+            WatchStart(x, series->command, folder);
         for (int round = 0; round < kStartRounds; ++round) {
-            const TStartFigures ours = WatchStart(x, program, folder);
-            const TStartFigures floor = WatchStart(x, bare, folder);
-            const TStartFigures playerFloor = WatchStart(x, barePlayer, folder);
-            if (ours.firstContentMs < 0 || floor.firstContentMs < 0 || playerFloor.firstContentMs < 0) {
-                state.SkipWithError("a window showed no content");
-                return;
+            for (TSeries* series : {&program, &bare, &barePlayer}) {
+                const TStartFigures figures = WatchStart(x, series->command, folder);
+                if (figures.firstContentMs < 0) {
+                    state.SkipWithError("a window showed no content");
+                    return;
+                }
+                series->times.push_back(figures.firstContentMs);
+                series->idle.push_back(figures.idleMiB);
             }
-            programTimes.push_back(ours.firstContentMs);
-            bareTimes.push_back(floor.firstContentMs);
-            barePlayerTimes.push_back(playerFloor.firstContentMs);
-            programIdle.push_back(ours.idleMiB);
-            bareIdle.push_back(floor.idleMiB);
-            barePlayerIdle.push_back(playerFloor.idleMiB);
         }
     }
-    summary.programStartMs = Median(programTimes);
-    summary.bareStartMs = Median(bareTimes);
-    summary.barePlayerStartMs = Median(barePlayerTimes);
-    summary.programIdleMiB = Median(programIdle);
-    summary.bareIdleMiB = Median(bareIdle);
-    summary.barePlayerIdleMiB = Median(barePlayerIdle);
+    summary.programStartMs = Median(program.times);
+    summary.bareStartMs = Median(bare.times);
+    summary.barePlayerStartMs = Median(barePlayer.times);
+    summary.programIdleMiB = Median(program.idle);
+    summary.bareIdleMiB = Median(bare.idle);
+    summary.barePlayerIdleMiB = Median(barePlayer.idle);
     state.counters["orvane_ms"] = summary.programStartMs;
     state.counters["bare_qt_ms"] = summary.bareStartMs;
     state.counters["start_ratio"] = summary.programStartMs / summary.bareStartMs;

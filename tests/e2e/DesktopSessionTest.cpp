@@ -71,8 +71,7 @@ protected:
     }
 
     // Hides the window with its close button (into the notification area).
-    // The wait is long: the sanitizer build, beside the package's lintian
-    // run, once had not hidden it after ten seconds.
+    // The wait is generous for the sanitizer build on a busy machine.
     bool HideWithCloseButton(const std::string& window) const
     {
         int x = 0, y = 0, width = 0, height = 0;
