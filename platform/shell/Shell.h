@@ -13,8 +13,7 @@ constexpr DWORD NIM_ADD = 0x00000000;
 constexpr DWORD NIM_MODIFY = 0x00000001;
 constexpr DWORD NIM_DELETE = 0x00000002;
 
-// Mouse message of a middle click on the icon (Win.h has the other buttons).
-constexpr UINT WM_MBUTTONUP = 0x0208;
+// The icon's middle click arrives as WM_MBUTTONUP (Win.h).
 
 constexpr UINT NIF_MESSAGE = 0x00000001;
 constexpr UINT NIF_ICON = 0x00000002;

@@ -1,5 +1,7 @@
 #include "platform/win/KeyMapping.h"
 
+#include <QInputMethodEvent>
+
 #include <array>
 
 namespace
@@ -26,6 +28,12 @@ constexpr WPARAM VK_OEM_7 = 0xDE;
 constexpr int keyTextSlots = 256;
 std::array<QString, keyTextSlots> keyTexts;
 int nextToken = 1;
+
+std::array<std::unique_ptr<QInputMethodEvent>, keyTextSlots> inputMethodEvents;
+int nextInputMethodToken = 1;
+
+constexpr LPARAM keyControlDown = LPARAM{1} << 25;
+constexpr LPARAM keyShiftDown = LPARAM{1} << 26;
 }
 
 WPARAM VirtualKeyFromQtKey(int key)
@@ -115,4 +123,32 @@ char32_t CharacterForVirtualKey(WPARAM key)
     case VK_SPACE: return U' ';
     default: return 0;
     }
+}
+
+WPARAM StoreInputMethodEvent(const QInputMethodEvent& event)
+{
+    const int token = nextInputMethodToken;
+    nextInputMethodToken = nextInputMethodToken + 1 < keyTextSlots ? nextInputMethodToken + 1 : 1;
+    // The copy constructor is not public: the copy is made of the parts.
+    auto copy = std::make_unique<QInputMethodEvent>(event.preeditString(), event.attributes());
+    copy->setCommitString(event.commitString(), event.replacementStart(), event.replacementLength());
+    inputMethodEvents[static_cast<size_t>(token)] = std::move(copy);
+    return static_cast<WPARAM>(token);
+}
+
+std::unique_ptr<QInputMethodEvent> TakeInputMethodEvent(WPARAM token)
+{
+    if (token == 0 || token >= static_cast<WPARAM>(keyTextSlots))
+        return nullptr;
+    return std::move(inputMethodEvents[static_cast<size_t>(token)]);
+}
+
+bool KeyMessageHasControl(LPARAM lParam)
+{
+    return (lParam & keyControlDown) != 0;
+}
+
+bool KeyMessageHasShift(LPARAM lParam)
+{
+    return (lParam & keyShiftDown) != 0;
 }

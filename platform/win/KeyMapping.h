@@ -7,6 +7,10 @@
 
 #include <QString>
 
+#include <memory>
+
+class QInputMethodEvent;
+
 // 0 for a key that has no virtual key of its own.
 WPARAM VirtualKeyFromQtKey(int key);
 
@@ -19,3 +23,14 @@ QString KeyTextForToken(int token);
 // The character a virtual key produces when no text was recorded (messages
 // made by code rather than by a key press); 0 for none.
 char32_t CharacterForVirtualKey(WPARAM key);
+
+// An input method's event travels through the queue as WM_IME_COMPOSITION
+// with a token in wParam; the copy stays until it is taken (once). Tokens
+// are never 0; the oldest of more than 255 untaken events is forgotten.
+WPARAM StoreInputMethodEvent(const QInputMethodEvent& event);
+std::unique_ptr<QInputMethodEvent> TakeInputMethodEvent(WPARAM token);
+
+// Modifier bits that key messages carry in lParam (bits 25 and 26, which
+// Win32 reserves): whether Ctrl or Shift was held when the key was pressed.
+bool KeyMessageHasControl(LPARAM lParam);
+bool KeyMessageHasShift(LPARAM lParam);

@@ -4,6 +4,7 @@
 #include "platform/win/TimerTable.h"
 #include "platform/win/WinApplication.h"
 #include "platform/win/WinHandles.h"
+#include "platform/win/WinQt.h"
 #include "platform/win/WindowWidget.h"
 
 #include <QGuiApplication>
@@ -459,4 +460,16 @@ void CNativeWindow::MoveFocus(HWND newFocus)
         return;
     if (CNativeWindow* next = Find(newFocus))
         next->Send(WM_SETFOCUS, reinterpret_cast<WPARAM>(Find(oldFocus) != nullptr ? oldFocus : nullptr), 0);
+}
+
+void SetWindowClient(HWND window, IWindowClient* client)
+{
+    if (CNativeWindow* native = CNativeWindow::Find(window))
+        native->client = client;
+}
+
+IWindowClient* GetWindowClient(HWND window)
+{
+    CNativeWindow* native = CNativeWindow::Find(window);
+    return native != nullptr ? native->client : nullptr;
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 class CWindowWidget;
+class IWindowClient;
 class QPainter;
 class QWindow;
 
@@ -51,6 +52,9 @@ public:
     std::string text;
     HICON bigIcon = nullptr;
     HICON smallIcon = nullptr;
+    // Answers the widget's synchronous questions (SetWindowClient); null
+    // when nobody registered.
+    IWindowClient* client = nullptr;
 
     BOOL Show(int command);
     // WS_VISIBLE at creation: the window counts as shown at once (it has had

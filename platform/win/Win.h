@@ -160,6 +160,7 @@ constexpr UINT WM_KEYUP = 0x0101;
 constexpr UINT WM_CHAR = 0x0102;
 constexpr UINT WM_SYSKEYDOWN = 0x0104;
 constexpr UINT WM_SYSKEYUP = 0x0105;
+constexpr UINT WM_IME_COMPOSITION = 0x010F;
 constexpr UINT WM_SYSCOMMAND = 0x0112;
 constexpr UINT WM_TIMER = 0x0113;
 constexpr UINT WM_MOUSEMOVE = 0x0200;
@@ -169,6 +170,8 @@ constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
 constexpr UINT WM_RBUTTONDOWN = 0x0204;
 constexpr UINT WM_RBUTTONUP = 0x0205;
 constexpr UINT WM_RBUTTONDBLCLK = 0x0206;
+constexpr UINT WM_MBUTTONDOWN = 0x0207;
+constexpr UINT WM_MBUTTONUP = 0x0208;
 constexpr UINT WM_MOUSEWHEEL = 0x020A;
 constexpr UINT WM_CAPTURECHANGED = 0x0215;
 constexpr UINT WM_MOUSEHOVER = 0x02A1;
@@ -208,6 +211,7 @@ constexpr WPARAM ICON_BIG = 1;
 // Mouse-key state in wParam of mouse messages
 constexpr WPARAM MK_LBUTTON = 0x0001;
 constexpr WPARAM MK_RBUTTON = 0x0002;
+constexpr WPARAM MK_MBUTTON = 0x0010;
 constexpr WPARAM MK_SHIFT = 0x0004;
 constexpr WPARAM MK_CONTROL = 0x0008;
 constexpr int WHEEL_DELTA = 120;
@@ -242,7 +246,9 @@ constexpr WPARAM VK_PACKET = 0xE7;
 // HTCAPTION drags the window and makes no button message. Key messages carry
 // the virtual key; TranslateMessage makes the WM_CHAR of a WM_KEYDOWN, whose
 // wParam is the character's Unicode code point (not a code-page byte).
-// Composed input-method text arrives as WM_CHAR only.
+// An input method's pre-edit and commit arrive as WM_IME_COMPOSITION, queued
+// in order with the keys; wParam is a token that finds a copy of the input
+// method's event (platform/win/KeyMapping.h, TakeInputMethodEvent).
 
 // ----------------------------------------------------------- styles and flags
 

@@ -15,6 +15,7 @@
 
 #include <cstddef>
 
+class IWindowClient;
 class QObject;
 class QWidget;
 
@@ -22,6 +23,10 @@ class QWidget;
 QWidget* WidgetFromHwnd(HWND window);
 // The window whose widget is, or contains, this widget; null for other widgets.
 HWND HwndFromWidget(QWidget* widget);
+// Registers who answers the widget's synchronous questions (input method
+// queries); null unregisters. Ignored for a destroyed handle.
+void SetWindowClient(HWND window, IWindowClient* client);
+IWindowClient* GetWindowClient(HWND window);
 // The picture of an icon handle; a null icon for a null or destroyed handle.
 QIcon IconFromHicon(HICON icon);
 // A new icon handle holding a copy of the icon; free it with DestroyIcon.

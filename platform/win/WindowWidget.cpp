@@ -3,6 +3,7 @@
 #include "platform/win/KeyMapping.h"
 #include "platform/win/MessageQueue.h"
 #include "platform/win/NativeWindow.h"
+#include "platform/win/WindowClient.h"
 
 #include <QCloseEvent>
 #include <QCursor>
@@ -106,6 +107,8 @@ WPARAM CWindowWidget::MouseKeyState(Qt::MouseButtons buttons, Qt::KeyboardModifi
         state |= MK_LBUTTON;
     if (buttons & Qt::RightButton)
         state |= MK_RBUTTON;
+    if (buttons & Qt::MiddleButton)
+        state |= MK_MBUTTON;
     if (modifiers & Qt::ShiftModifier)
         state |= MK_SHIFT;
     if (modifiers & Qt::ControlModifier)
@@ -181,12 +184,24 @@ bool CWindowWidget::event(QEvent* event)
         return true;
     case QEvent::InputMethod:
     {
-        // Composed text (Chinese input) has no key of its own: it arrives as
-        // characters only.
+        // Pre-edit and commit travel in order with the keys around them; the
+        // manager hands the copy to the focused text entry.
         auto* input = static_cast<QInputMethodEvent*>(event);
-        for (char32_t character : input->commitString().toUcs4())
-            QueueInput(WM_CHAR, character, 1, QCursor::pos());
+        QueueInput(WM_IME_COMPOSITION, StoreInputMethodEvent(*input), 0, QCursor::pos());
         event->accept();
+        return true;
+    }
+    case QEvent::ShortcutOverride:
+    {
+        // Typing and editing keys are the window's own: no application-wide
+        // shortcut may take them first.
+        auto* key = static_cast<QKeyEvent*>(event);
+        const bool typing = !key->text().isEmpty() && key->text().at(0).unicode() >= 0x20 &&
+                            (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0;
+        if (typing || key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Paste) ||
+            key->matches(QKeySequence::Cut) || key->matches(QKeySequence::Undo) ||
+            key->matches(QKeySequence::Redo) || key->matches(QKeySequence::SelectAll))
+            event->accept();
         return true;
     }
     case QEvent::Close:
@@ -249,6 +264,10 @@ void CWindowWidget::HandleMousePress(QMouseEvent* event, bool doubleClick)
     {
         QueueInput(doubleClick && wantsDoubleClicks ? WM_RBUTTONDBLCLK : WM_RBUTTONDOWN, keys, clientPoint, global);
     }
+    else if (event->button() == Qt::MiddleButton)
+    {
+        QueueInput(WM_MBUTTONDOWN, keys, clientPoint, global);
+    }
 }
 
 void CWindowWidget::HandleMouseRelease(QMouseEvent* event)
@@ -267,6 +286,10 @@ void CWindowWidget::HandleMouseRelease(QMouseEvent* event)
     else if (event->button() == Qt::RightButton)
     {
         QueueInput(WM_RBUTTONUP, keys, MAKELPARAM(local.x(), local.y()), GlobalPoint(event));
+    }
+    else if (event->button() == Qt::MiddleButton)
+    {
+        QueueInput(WM_MBUTTONUP, keys, MAKELPARAM(local.x(), local.y()), GlobalPoint(event));
     }
 }
 
@@ -323,6 +346,17 @@ void CWindowWidget::HandleKey(QKeyEvent* event, bool press)
         lParam |= static_cast<LPARAM>(StoreKeyText(text)) << keyTokenShift;
     UINT message = press ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
     QueueInput(message, key, lParam, QCursor::pos());
+}
+
+QVariant CWindowWidget::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    if (owner != nullptr && owner->client != nullptr)
+        return owner->client->InputMethodQuery(query);
+    // Nothing here takes text: an input method stays off instead of
+    // composing over the window.
+    if (query == Qt::ImEnabled)
+        return false;
+    return QWidget::inputMethodQuery(query);
 }
 
 void CWindowWidget::paintEvent(QPaintEvent* event)

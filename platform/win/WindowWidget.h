@@ -27,6 +27,10 @@ public:
     CNativeWindow* Owner() const { return owner; }
     static void DeleteDetached();
 
+    // Answered by the window's client (the paint manager): the focused
+    // text entry, or "no text input" when none has the focus.
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;

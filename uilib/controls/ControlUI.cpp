@@ -612,3 +612,8 @@ bool CControlUI::Activate()
 {
     return IsVisible() && IsEnabled();
 }
+
+UINT CControlUI::GetKeyClaims() const
+{
+    return 0;
+}

@@ -168,6 +168,11 @@ public:
     // while the control has the keyboard focus.
     virtual bool Activate();
 
+    // The keys the control wants while it has the focus, before the windows'
+    // key filters see them: DLGC_* bits of uilib/window/UIDefines.h. None
+    // here; a text entry wants nearly all.
+    virtual UINT GetKeyClaims() const;
+
 protected:
     // The rectangle being painted, valid during DoPaint; DrawImage clips to it.
     RECT paintRect = {0, 0, 0, 0};

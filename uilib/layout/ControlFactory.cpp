@@ -3,6 +3,7 @@
 #include "uilib/controls/ButtonUI.h"
 #include "uilib/controls/ContainerUI.h"
 #include "uilib/controls/ControlUI.h"
+#include "uilib/controls/EditUI.h"
 #include "uilib/controls/HorizontalLayoutUI.h"
 #include "uilib/controls/LabelUI.h"
 #include "uilib/controls/OptionUI.h"
@@ -41,6 +42,7 @@ const TRegistration registrations[] = {
     {"Option", &Make<COptionUI>},
     {"Progress", &Make<CProgressUI>},
     {"Slider", &MakeSlider},
+    {"Edit", &Make<CEditUI>},
     {"Container", &Make<CContainerUI>},
     {"VerticalLayout", &Make<CVerticalLayoutUI>},
     {"HorizontalLayout", &Make<CHorizontalLayoutUI>},

@@ -353,6 +353,23 @@ void CRenderEngineQt::DrawText(QPainter* painter, const QFont& font, const RECT&
     painter->restore();
 }
 
+void CRenderEngineQt::DrawEditLine(QPainter* painter, const TEditLinePaint& line)
+{
+    if (painter == nullptr || line.layout == nullptr || line.box.isEmpty()) {
+        return;
+    }
+    painter->save();
+    painter->setClipRect(line.box, Qt::IntersectClip);
+    // The layout draws its glyphs in the pen's colour.
+    painter->setPen(line.textColor);
+    line.layout->draw(painter, line.origin, line.selections, QRectF(line.box));
+    if (line.caretPosition >= 0) {
+        painter->setPen(line.caretColor);
+        line.layout->drawCursor(painter, line.origin, line.caretPosition, 1);
+    }
+    painter->restore();
+}
+
 // ---------------------------------------------------------------- public side
 
 void CRenderEngine::DrawColor(HDC painter, const RECT& rect, DWORD argb)

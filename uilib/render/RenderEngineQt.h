@@ -12,11 +12,30 @@
 #include <QFont>
 #include <QImage>
 #include <QRect>
+#include <QList>
+#include <QPointF>
 #include <QString>
+#include <QTextLayout>
 
 class QPainter;
 struct TFontInfo;
 struct TImageInfo;
+
+// One line of an edit as laid out by the edit: the layout (text, pre-edit
+// area and its formats), where its line starts (origin: x of the text's
+// start, which lies left of the box when the line is scrolled, and the
+// line's top), the box it is clipped to, the selection ranges, and the
+// caret's position in the layout's text (-1: no caret).
+struct TEditLinePaint
+{
+    const QTextLayout* layout = nullptr;
+    QRect box;
+    QPointF origin;
+    QColor textColor;
+    QList<QTextLayout::FormatRange> selections;
+    int caretPosition = -1;
+    QColor caretColor;
+};
 
 class CRenderEngineQt
 {
@@ -34,4 +53,5 @@ public:
                           const TImageInfo& image);
     static void DrawText(QPainter* painter, const QFont& font, const RECT& rect, const QString& text,
                          DWORD argb, UINT style);
+    static void DrawEditLine(QPainter* painter, const TEditLinePaint& line);
 };

@@ -19,6 +19,8 @@
 #include "uilib/controls/ControlUI.h"
 #include "uilib/controls/OptionUI.h"
 #include "uilib/core/ResourceStore.h"
+#include "uilib/window/InputMethodBridge.h"
+#include "uilib/window/KeyClaims.h"
 
 #include <algorithm>
 #include <deque>
@@ -177,6 +179,8 @@ struct CPaintManagerUI::TPrivate
     DWORD defaultDisabledColor = 0xFFA7A6AA;
 
     std::vector<TOptionGroup> optionGroups;
+
+    std::unique_ptr<CInputMethodBridge> inputMethod;
 };
 
 // ===================================================================== process
@@ -256,6 +260,14 @@ bool CPaintManagerUI::TranslateMessage(const MSG* message)
     if (message == nullptr || message->hwnd == nullptr) {
         return false;
     }
+    // The focused control of the message's window may claim a key before
+    // any filter: Space types a blank in an edit instead of pausing.
+    if (CPaintManagerUI* target = FromWindow(message->hwnd)) {
+        CControlUI* focus = target->d->focus;
+        if (focus != nullptr && ControlClaimsKey(focus->GetKeyClaims(), *message)) {
+            return false;
+        }
+    }
     // A filter may close windows, delete managers or unregister filters:
     // walk copies and check each entry again before calling it.
     const std::vector<CPaintManagerUI*> managers = liveManagers;
@@ -317,9 +329,23 @@ CPaintManagerUI::~CPaintManagerUI()
     liveManagers.erase(std::find(liveManagers.begin(), liveManagers.end(), this));
 }
 
+CPaintManagerUI* CPaintManagerUI::FromWindow(HWND window)
+{
+    if (window == nullptr) {
+        return nullptr;
+    }
+    for (CPaintManagerUI* manager : liveManagers) {
+        if (manager->d->window == window) {
+            return manager;
+        }
+    }
+    return nullptr;
+}
+
 void CPaintManagerUI::Init(HWND window)
 {
     d->window = window;
+    d->inputMethod = std::make_unique<CInputMethodBridge>(*this);
 }
 
 HWND CPaintManagerUI::GetPaintWindow() const
@@ -586,9 +612,36 @@ bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
         event.pSender = d->focus;
         event.dwTimestamp = ::GetTickCount();
         event.chKey = static_cast<char>(wParam);
+        event.character = message == WM_CHAR ? static_cast<char32_t>(wParam) : 0;
         event.wParam = wParam;
         event.lParam = lParam;
         d->focus->DoEvent(event);
+        return false;
+    }
+
+    case WM_IME_COMPOSITION:
+        if (d->inputMethod != nullptr) {
+            d->inputMethod->Deliver(wParam);
+        }
+        return true;
+
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        // The window gained or lost the keyboard focus; its focused control
+        // keeps the window's focus and hears of it (an edit stops blinking).
+        if (d->focus != nullptr) {
+            SendEvent(d->focus, message == WM_SETFOCUS ? UIEVENT_SETFOCUS : UIEVENT_KILLFOCUS, NOWHERE,
+                      UIFOCUS_WINDOW, 0);
+        }
+        return false;
+
+    case WM_MBUTTONUP: {
+        UpdateLayout();
+        const POINT point = PointOf(lParam);
+        CControlUI* control = FindControl(point);
+        if (control != nullptr && control->IsEnabled()) {
+            SendEvent(control, UIEVENT_MBUTTONUP, point, wParam, lParam);
+        }
         return false;
     }
 
@@ -797,6 +850,8 @@ void CPaintManagerUI::SetFocus(CControlUI* control)
         ::SetFocus(d->window);
     }
     CControlUI* old = d->focus;
+    // Asked now: the old control's focus handler may remove it.
+    const bool oldTookText = CInputMethodBridge::ClientOf(old) != nullptr;
     d->focus = nullptr;
     if (old != nullptr) {
         SendEvent(old, UIEVENT_KILLFOCUS, NOWHERE, 0, 0);
@@ -806,11 +861,16 @@ void CPaintManagerUI::SetFocus(CControlUI* control)
     }
     // The focus handlers of the old control may have moved the focus or
     // removed the new control; a removed control has no manager tree left.
-    if (d->focus != nullptr || control == nullptr) {
+    if (d->focus != nullptr) {
         return;
     }
-    d->focus = control;
-    SendEvent(control, UIEVENT_SETFOCUS, NOWHERE, 0, 0);
+    if (control != nullptr) {
+        d->focus = control;
+        SendEvent(control, UIEVENT_SETFOCUS, NOWHERE, 0, 0);
+    }
+    if (IsLive(this) && d->focus == control && d->inputMethod != nullptr) {
+        d->inputMethod->FocusMoved(oldTookText);
+    }
 }
 
 void CPaintManagerUI::SetCapture()

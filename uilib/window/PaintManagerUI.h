@@ -69,7 +69,12 @@ public:
     // of them handled it (the loop then skips dispatching it).
     static bool TranslateMessage(const MSG* message);
 
+    // The manager of a window, null when none is attached to it.
+    static CPaintManagerUI* FromWindow(HWND window);
+
     // ---------------------------------------------------------- window
+    // Attaches the manager to its window; it then answers the window's input
+    // method queries for the focused control (uilib/window/InputMethodBridge.h).
     void Init(HWND window);
     HWND GetPaintWindow() const;
 

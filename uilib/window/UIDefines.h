@@ -66,15 +66,31 @@ enum
     UIEVENT_RBUTTONDOWN,    // right button pressed on the control
     UIEVENT_CONTEXTMENU,    // right button released on the control that took the right press
     UIEVENT_SCROLLWHEEL,    // wheel over the control; wParam's high word is the signed delta
-    UIEVENT_KEYDOWN,        // to the focused control; chKey is the virtual key
+    UIEVENT_KEYDOWN,        // to the focused control; chKey and wParam are the virtual key
     UIEVENT_KEYUP,
-    UIEVENT_CHAR,           // to the focused control; chKey is the character
-    UIEVENT_SETFOCUS,
-    UIEVENT_KILLFOCUS,
+    UIEVENT_CHAR,           // to the focused control; character (and wParam) is the code point,
+                            // chKey its low byte
+    UIEVENT_SETFOCUS,       // wParam UIFOCUS_WINDOW: only the window got the focus back
+    UIEVENT_KILLFOCUS,      // wParam UIFOCUS_WINDOW: only the window lost the focus
     UIEVENT_TIMER,          // a timer of the control (CPaintManagerUI::SetTimer); wParam is its id
     UIEVENT_SETCURSOR,      // the control under the mouse may choose the cursor
+    UIEVENT_MBUTTONUP,      // middle button released over the control (X11 paste)
     UIEVENT__LAST,
 };
+
+// wParam of UIEVENT_SETFOCUS / UIEVENT_KILLFOCUS: the control keeps the focus
+// of its window, and the window itself gained or lost the keyboard focus.
+constexpr WPARAM UIFOCUS_WINDOW = 1;
+
+// ------------------------------------------------------------ key claims
+// What a focused control answers to CControlUI::GetKeyClaims, with the values
+// of Win32's dialog codes: the keys it wants before the windows' pre-message
+// filters see them (Space, Ctrl+arrows and Escape mean something else to the
+// main window while nothing edits text).
+constexpr UINT DLGC_WANTARROWS = 0x0001;   // arrows, Home, End, Page Up/Down, with or without Ctrl
+constexpr UINT DLGC_WANTTAB = 0x0002;
+constexpr UINT DLGC_WANTALLKEYS = 0x0004;  // every other key: Enter, Escape, Backspace, Delete, Ctrl+letter
+constexpr UINT DLGC_WANTCHARS = 0x0080;    // keys that type text, and their WM_CHAR
 
 // ------------------------------------------------------------ tree search
 // Flags of CControlUI::FindControl. UIFIND_ALL visits everything; the others
@@ -99,7 +115,8 @@ struct TEventUI
     CControlUI* pSender = nullptr;
     DWORD dwTimestamp = 0;        // GetTickCount() in milliseconds when the event was made
     POINT ptMouse = {0, 0};       // client coordinates
-    char chKey = 0;
+    char chKey = 0;               // the design's byte: a virtual key or the character's low byte
+    char32_t character = 0;       // UIEVENT_CHAR: the whole Unicode code point
     WORD wKeyState = 0;           // MK_* bits at the time of the event
     WPARAM wParam = 0;
     LPARAM lParam = 0;
@@ -114,6 +131,10 @@ struct TEventUI
 // "valuechanged"   a slider's value was set by the user
 // "menu"           context menu requested (right button released on the
 //                  control that took the right press)
+// "textchanged"    the user changed an edit's text (typing, deleting,
+//                  pasting, undo, an input method's commit); SetText does not
+//                  notify
+// "return"         Enter was pressed in an edit
 // Focus changes reach the controls as UIEVENT_SETFOCUS / UIEVENT_KILLFOCUS
 // only; they are not notified.
 struct TNotifyUI
