@@ -96,6 +96,13 @@ LRESULT FilterKeys(CWindowWnd& window, CPaintManagerUI& manager, UINT message, W
     if (message != WM_KEYDOWN)
         return 0;
     if (wParam == VK_ESCAPE) {
+        // A focused entry takes Escape itself (it ends a composition, clears
+        // its text, or gives the focus back); the key claims of the message
+        // loop hand it there first. Only with nothing of the kind focused
+        // does Escape quit.
+        CControlUI* focus = manager.GetFocus();
+        if (focus != nullptr && (focus->GetKeyClaims() & DLGC_WANTALLKEYS) != 0)
+            return 0;
         ::PostQuitMessage(0);
         return 1;
     }
