@@ -2,7 +2,9 @@
 // xcb platform, not offscreen), IBus with libpinyin on a private bus, and
 // pinyin typed by xdotool as a user types it. The case checks that the
 // pre-edit really arrived (Qt falls back to plain keys without a word when
-// no input method answers) and that Space commits the Chinese words.
+// no input method answers) and that Space commits the Chinese words; then
+// Chinese typed by xdotool itself (keys carrying text), and the X11 primary
+// selection with a middle click.
 //
 // Its own executable: the Qt application must be made after the input
 // method's environment is in place.
@@ -12,6 +14,7 @@
 #include "support/DesktopSession.h"
 #include "support/IbusSession.h"
 
+#include <QClipboard>
 #include <QGuiApplication>
 #include <QWidget>
 
@@ -60,7 +63,7 @@ void UseEnvironment(const std::vector<std::string>& entries)
 
 } // namespace
 
-TEST(EditInputMethod, PinyinTypedThroughIbusIsComposedAndSpaceCommitsChinese)
+TEST(EditInputMethod, PinyinIsComposedSpaceCommitsChineseTypedChineseAndThePrimarySelectionPaste)
 {
     DesktopSession desktop;
     ASSERT_TRUE(desktop.Ready()) << desktop.Error();
@@ -124,6 +127,31 @@ TEST(EditInputMethod, PinyinTypedThroughIbusIsComposedAndSpaceCommitsChinese)
         << "text: " << w.Text().toStdString() << " pre-edit: " << edittest::Utf8(w.edit->GetPreeditText()).toStdString();
     EXPECT_TRUE(w.edit->GetPreeditText().IsEmpty());
     EXPECT_EQ(w.edit->GetCaretPosition(), 2);
+
+    // Chinese that xdotool types itself arrives as keys carrying the text,
+    // not through the input method, and is inserted as well.
+    const std::unique_ptr<DesktopProgram> chinese =
+        desktop.Start("xdotool", {"type", "--delay", "80", "中文"}, ibus.Home(), {});
+    ASSERT_NE(chinese, nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return w.Text() == QString::fromUtf8("你好中文"); }, 10s))
+        << "text: " << w.Text().toStdString();
+
+    // On X11 a selection becomes the primary selection, and a middle click
+    // pastes it where it clicks. (One case: the xcb application stays bound
+    // to this X server for the rest of the process.)
+    ASSERT_TRUE(QGuiApplication::clipboard()->supportsSelection());
+    edittest::SendKey(w.Hwnd(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(QClipboard::Selection), QString::fromUtf8("你好中文"));
+    edittest::SendKey(w.Hwnd(), Qt::Key_End);
+    const auto geometry = desktop.Geometry(xWindow);
+    ASSERT_TRUE(geometry.has_value());
+    const std::unique_ptr<DesktopProgram> click = desktop.Start(
+        "xdotool",
+        {"mousemove", std::to_string(geometry->x + 290), std::to_string(geometry->y + 15), "click", "2"},
+        ibus.Home(), {});
+    ASSERT_NE(click, nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return w.Text() == QString::fromUtf8("你好中文你好中文"); }, 10s))
+        << "text: " << w.Text().toStdString();
 }
 
 int main(int argc, char** argv)
