@@ -275,7 +275,7 @@ TEST(Edit, AMouseClickCommitsTheCompositionWhereItWasTyped)
     EXPECT_EQ(w.edit->GetCaretPosition(), 0);
 }
 
-TEST(Edit, ClaimsTypingAndEditingKeysButNotTabOrAlt)
+TEST(Edit, ClaimsTypingAndEditingKeysButNotTabEnterOrAlt)
 {
     struct TRow
     {
@@ -292,6 +292,7 @@ TEST(Edit, ClaimsTypingAndEditingKeysButNotTabOrAlt)
         {WM_KEYDOWN, VK_ESCAPE, 0, true},       {WM_KEYDOWN, 'Z', ctrlDown, true},
         {WM_CHAR, U'\u4e2d', 0, true},          {WM_KEYDOWN, VK_TAB, 0, false},
         {WM_CHAR, U'\t', 0, false},             {WM_SYSKEYDOWN, VK_F4, 0, false},
+        {WM_KEYDOWN, VK_RETURN, 0, false},      {WM_CHAR, U'\r', 0, false},
         {WM_MOUSEMOVE, 0, 0, false},
     };
     CEditUI edit;

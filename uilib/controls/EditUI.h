@@ -16,7 +16,8 @@
 //   method  underlined, and never enters the text or the undo history until
 //           it is committed; the candidate window is placed at the caret.
 // While it has the focus the entry claims its keys (Space, Ctrl+arrows,
-// Escape ...) before the windows' own key filters see them.
+// Escape ...) before the windows' own key filters see them; Enter and Tab
+// pass the filters first (a dialog's form), then reach the entry.
 //
 // It notifies "textchanged" when the user changed the text and "return" on
 // Enter; SetText does not notify. The caret blinks at the desktop's cursor

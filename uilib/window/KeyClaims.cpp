@@ -34,7 +34,7 @@ UINT KeyClaimClass(const MSG& message)
     case WM_CHAR:
         switch (message.wParam) {
         case U'\t': return DLGC_WANTTAB;
-        case U'\r':
+        case U'\r': return DLGC_WANTRETURN;
         case U'\b':
         case U'\x1b': return DLGC_WANTALLKEYS;
         default: return DLGC_WANTCHARS;
@@ -43,6 +43,9 @@ UINT KeyClaimClass(const MSG& message)
     case WM_KEYUP:
         if (message.wParam == VK_TAB) {
             return DLGC_WANTTAB;
+        }
+        if (message.wParam == VK_RETURN) {
+            return DLGC_WANTRETURN;
         }
         if (Navigates(message.wParam)) {
             return DLGC_WANTARROWS;

@@ -89,8 +89,12 @@ constexpr WPARAM UIFOCUS_WINDOW = 1;
 // main window while nothing edits text).
 constexpr UINT DLGC_WANTARROWS = 0x0001;   // arrows, Home, End, Page Up/Down, with or without Ctrl
 constexpr UINT DLGC_WANTTAB = 0x0002;
-constexpr UINT DLGC_WANTALLKEYS = 0x0004;  // every other key: Enter, Escape, Backspace, Delete, Ctrl+letter
+constexpr UINT DLGC_WANTALLKEYS = 0x0004;  // every other key: Escape, Backspace, Delete, Ctrl+letter
 constexpr UINT DLGC_WANTCHARS = 0x0080;    // keys that type text, and their WM_CHAR
+// Enter, a class of its own (no Win32 value): a dialog's filter may act on it
+// first (move through a form, press the default button); an edit that does
+// not claim it still gets it afterwards and notifies "return".
+constexpr UINT DLGC_WANTRETURN = 0x1000;
 
 // ------------------------------------------------------------ tree search
 // Flags of CControlUI::FindControl. UIFIND_ALL visits everything; the others
