@@ -6,6 +6,7 @@
 
 #include "app/RadioWndFixture.h"
 #include "uilib/EditTestWindow.h"
+#include "uilib/NotifyRecorder.h"
 
 #include "uilib/controls/EditUI.h"
 #include "uilib/controls/OptionUI.h"
@@ -117,4 +118,16 @@ TEST_F(EditInMainWindow, EscapeFromTypingToQuittingTakesThreePresses)
     EXPECT_FALSE(QuitPosted());
     edittest::SendKey(Hwnd(), Qt::Key_Escape, Qt::NoModifier, QStringLiteral("\x1b"));
     EXPECT_TRUE(QuitPosted());
+}
+
+TEST_F(EditInMainWindow, EnterPassesTheWindowsFilterAndReachesTheEditAsReturn)
+{
+    CNotifyRecorder recorder(Manager());
+    Manager().SetFocus(edit);
+    edittest::TypeText(Hwnd(), QStringLiteral("ab"));
+    edittest::SendKey(Hwnd(), Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    EXPECT_EQ(recorder.Count("textchanged", edit), 2);
+    EXPECT_EQ(recorder.Count("return", edit), 1);
+    EXPECT_EQ(edittest::Utf8(edit->GetText()), QStringLiteral("ab"));
+    EXPECT_FALSE(QuitPosted());
 }

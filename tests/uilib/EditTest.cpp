@@ -326,3 +326,31 @@ TEST(Edit, SetTextAndAttributesAreKept)
     EXPECT_EQ(w.edit->GetInterface("Edit"), w.edit);
     EXPECT_EQ(w.edit->GetInterface("Label"), static_cast<CLabelUI*>(w.edit));
 }
+
+TEST(Edit, TypingKeysAreTheWindowsOwnNotShortcuts)
+{
+    TEditWindow w;
+    struct TRow
+    {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        const char* text;
+        bool accepted;
+    };
+    const std::vector<TRow> rows = {
+        {Qt::Key_A, Qt::NoModifier, "a", true},
+        {Qt::Key_Space, Qt::NoModifier, " ", true},
+        {0x4e2d, Qt::NoModifier, "中", true},
+        {Qt::Key_V, Qt::ControlModifier, "", true},
+        {Qt::Key_Z, Qt::ControlModifier, "", true},
+        {Qt::Key_Q, Qt::ControlModifier, "", false},
+        {Qt::Key_F4, Qt::AltModifier, "", false},
+    };
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.text);
+        QKeyEvent event(QEvent::ShortcutOverride, row.key, row.modifiers, QString::fromUtf8(row.text));
+        event.ignore();
+        QCoreApplication::sendEvent(WidgetFromHwnd(w.Hwnd()), &event);
+        EXPECT_EQ(event.isAccepted(), row.accepted);
+    }
+}
