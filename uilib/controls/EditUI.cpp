@@ -151,6 +151,12 @@ struct CEditUI::TPrivate : public IInputMethodClientUI
     // Keeps the caret inside the visible part of the line.
     void UpdateScroll()
     {
+        // Measuring needs fonts, and so the application a window brings: an
+        // edit not yet in a window has nothing to scroll.
+        if (edit.manager == nullptr) {
+            scroll = 0;
+            return;
+        }
         const QRect box = Box();
         const auto layout = MakeLayout(true);
         const QTextLine line = layout->lineAt(0);

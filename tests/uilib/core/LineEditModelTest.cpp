@@ -1,6 +1,7 @@
 // The text model of the single-line entry, without a window: moves by whole
 // characters and words, editing, the maximum length and undo bursts.
 
+#include "uilib/controls/EditUI.h"
 #include "uilib/core/LineEditModel.h"
 
 #include <gtest/gtest.h>
@@ -312,4 +313,19 @@ TEST(LineEditModel, WordSelectionAndShiftMoves)
     model.SetText(QStringLiteral("a") + kCombined);
     model.SetCursor(2);
     EXPECT_EQ(model.Cursor(), 1);
+}
+
+// Code builds controls before their window (and its GUI application) exists;
+// this executable has no GUI application at all, so any measuring of text
+// here would abort.
+TEST(EditOutsideAWindow, TakesTextLimitsAndSelectionWithoutMeasuring)
+{
+    CEditUI edit;
+    edit.ApplyAttributeList("text='hello' maxchar='4' readonly='true' placeholder='url'");
+    EXPECT_STREQ(edit.GetText().GetData(), "hell");
+    edit.SetSelection(1, 3);
+    EXPECT_STREQ(edit.GetSelectedText().GetData(), "el");
+    edit.SetReadOnly(false);
+    edit.SetText("\xE4\xBD\xA0\xE5\xA5\xBD");
+    EXPECT_EQ(edit.GetCaretPosition(), 2);
 }
