@@ -12,6 +12,9 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cmath>
+#include <set>
+#include <utility>
 
 HWND CNativeWindow::focusWindow = nullptr;
 HWND CNativeWindow::captureWindow = nullptr;
@@ -363,11 +366,23 @@ int CNativeWindow::SetRegion(HRGN newRegion, bool redraw)
 void CNativeWindow::ApplyIcons()
 {
     // A desktop draws a window's icon (title bar, task bar, window switcher)
-    // at 16 to 48 pixels, and takes larger ones from the icon theme. Every
-    // picture given here travels to the X server with the window: a
-    // 256-pixel one is a quarter of a megabyte at every start.
-    constexpr int largestPixels = 48;
+    // at 16 to 48 pixels, times its scale on a dense screen, and takes larger
+    // ones from the icon theme. Every picture given here travels to the X
+    // server with the window: a 256-pixel one is a quarter of a megabyte at
+    // every start, so the largest sent is 48 pixels per whole step of scale.
+    constexpr int largestPixelsAtOne = 48;
+    const int largestPixels =
+        largestPixelsAtOne * std::max(1, static_cast<int>(std::ceil(widget->devicePixelRatioF() - 1e-3)));
     QIcon icon;
+    // One picture per size: the large icon's comes first, the small icon's
+    // of the same size would only repeat it.
+    std::set<std::pair<int, int>> given;
+    auto add = [&icon, &given](const QPixmap& pixmap) {
+        if (pixmap.isNull() || !given.insert({pixmap.width(), pixmap.height()}).second)
+            return false;
+        icon.addPixmap(pixmap);
+        return true;
+    };
     for (HICON source : {bigIcon, smallIcon})
     {
         if (source == nullptr || !IsLiveIcon(source))
@@ -377,12 +392,14 @@ void CNativeWindow::ApplyIcons()
         {
             if (available.width() > largestPixels || available.height() > largestPixels)
                 continue;
-            icon.addPixmap(source->icon.pixmap(available));
-            added = true;
+            // At the picture's own size: on a dense screen a QIcon's pixmap(size)
+            // would answer a larger picture, and the sizes would collide.
+            added = add(source->icon.pixmap(available, 1.0)) || added;
         }
-        // Only larger pictures, or a scalable icon: one made at the largest size.
+        // Only larger pictures, or a scalable icon: one made at the largest
+        // size of one step of scale (as at every scale before).
         if (!added)
-            icon.addPixmap(source->icon.pixmap(QSize(largestPixels, largestPixels)));
+            add(source->icon.pixmap(QSize(largestPixelsAtOne, largestPixelsAtOne), 1.0));
     }
     widget->setWindowIcon(icon);
 }

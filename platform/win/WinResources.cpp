@@ -277,8 +277,9 @@ HICON LoadIcon(HINSTANCE instance, const char* name)
     QIcon icon(QPixmap::fromImage(picture));
     if (icon.isNull() || icon.availableSizes().isEmpty())
         return nullptr;
-    // Pictures drawn for a smaller size sit beside it, as "<id>-<pixels>":
-    // sharper there than the large one scaled down.
+    // Pictures drawn for other sizes sit beside it, as "<id>-<pixels>":
+    // sharper there than the main one scaled (a dense screen asks twice the
+    // pixels of a window or notification-area icon).
     const QStringList sizedNames{ResourcePart(name) + QStringLiteral("-*")};
     for (const QFileInfo& sized : QDir(QStringLiteral(":/ICON")).entryInfoList(sizedNames, QDir::Files))
     {

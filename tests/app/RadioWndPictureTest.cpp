@@ -15,12 +15,14 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QPixmap>
 #include <QRegion>
 #include <QScreen>
 #include <QWidget>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace apptest {
 namespace {
@@ -186,6 +188,75 @@ TEST_F(CRadioWndPictureTest, PagesShownInTurnLookAsAWholeRepaintOfThem)
     EXPECT_EQ(Differences(Seen(), WholeRepaint()), 0) << "another region";
     window->fmName->SetText("北京音乐台");
     EXPECT_EQ(Differences(Seen(), WholeRepaint()), 0) << "a new title";
+}
+
+// The window printed as a screen at twice the density shows it: the same
+// layout in logical pixels, its pictures taken from the skin's @2x files and
+// laid 1:1 on the device pixels.
+TEST_F(CRadioWndPictureTest, AtTwiceTheDensityTheSameLayoutIsDrawnFromTheSharpPictures)
+{
+    StartWithCatalogue();
+    const QImage atOne = WholeRepaint();
+    ASSERT_FALSE(atOne.isNull());
+    QImage atTwo(atOne.size() * 2, QImage::Format_ARGB32_Premultiplied);
+    atTwo.setDevicePixelRatio(2.0);
+    atTwo.fill(Qt::transparent);
+    {
+        QPainter painter(&atTwo);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        ASSERT_TRUE(::PrintWindow(Hwnd(), &painter, 0));
+    }
+    atTwo = atTwo.convertToFormat(QImage::Format_ARGB32);
+
+    // Each opaque pixel of a button's @2x picture is on the screen as it is:
+    // placed at twice the control's logical position, neither scaled nor moved.
+    const char* const buttons[][2] = {
+        {"play", "btn_play_nor@2x.png"}, {"prev", "btn_prev_nor@2x.png"}, {"next", "btn_next_nor@2x.png"},
+        {"closebtn", "btn_close_nor@2x.png"}, {"skinbtn", "btn_skin_nor@2x.png"},
+    };
+    for (const auto& [name, file] : buttons) {
+        SCOPED_TRACE(name);
+        CControlUI* button = Manager().FindControl(name);
+        ASSERT_NE(button, nullptr);
+        const RECT place = button->GetPos();
+        const QImage picture =
+            QImage(QString::fromUtf8(ORVANE_SOURCE_DIR "/skin/files/") + QString::fromUtf8(file)).convertToFormat(
+                QImage::Format_ARGB32);
+        ASSERT_EQ(picture.size(), QSize(place.right - place.left, place.bottom - place.top) * 2);
+        int opaque = 0;
+        int differing = 0;
+        for (int y = 0; y < picture.height(); ++y) {
+            for (int x = 0; x < picture.width(); ++x) {
+                if (qAlpha(picture.pixel(x, y)) != 255)
+                    continue;
+                ++opaque;
+                differing += atTwo.pixel(place.left * 2 + x, place.top * 2 + y) != picture.pixel(x, y) ? 1 : 0;
+            }
+        }
+        EXPECT_GT(opaque, 20);
+        EXPECT_EQ(differing, 0);
+    }
+
+    // Averaged down to one pixel per logical pixel it is the 1x window, but
+    // for the finer edges of text and pictures: every control is where and
+    // as large as it is at 1x.
+    const QImage averaged = atTwo.scaled(atOne.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    long long total = 0;
+    int far = 0;
+    for (int y = 0; y < atOne.height(); ++y) {
+        for (int x = 0; x < atOne.width(); ++x) {
+            const QRgb a = atOne.pixel(x, y);
+            const QRgb b = averaged.pixel(x, y);
+            const int difference = std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                                   std::abs(qBlue(a) - qBlue(b));
+            total += difference;
+            far += difference > 3 * 64 ? 1 : 0;
+        }
+    }
+    const double pixels = static_cast<double>(atOne.width()) * atOne.height();
+    EXPECT_LT(total / pixels, 6.0);
+    EXPECT_LT(far / pixels, 0.01);
 }
 
 } // namespace

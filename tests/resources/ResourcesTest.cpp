@@ -94,8 +94,11 @@ TEST(WindowIcons, EverySizeIsAPictureOnATransparentGround)
 {
     const TIconRow rows[] = {
         {":/ICON/107", 256},
+        {":/ICON/107-96", 96},
         {":/ICON/107-48", 48},
         {":/ICON/108", 32},
+        {":/ICON/108-64", 64},
+        {":/ICON/108-48", 48},
         {":/ICON/108-16", 16},
     };
     for (const TIconRow& row : rows)

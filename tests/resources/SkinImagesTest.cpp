@@ -1,7 +1,8 @@
 // The skin pictures against their catalogue, skin/IMAGES.md: every picture
 // listed is there at its size, every picture there is listed, the looks of
 // one control really differ, and the nine-slice pictures can be stretched or
-// tiled without a seam.
+// tiled without a seam; the same for the variants of dense screens, which
+// sit beside every picture at exactly their scale times its size.
 
 #include <QDir>
 #include <QFile>
@@ -12,8 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 #include <set>
+#include <vector>
 
 namespace {
 
@@ -62,6 +65,35 @@ QImage Load(const QString& name)
     return QImage(kSkinFolder + QLatin1Char('/') + name).convertToFormat(QImage::Format_ARGB32);
 }
 
+// The variants of dense screens: "name@2x.png" at twice the size of
+// "name.png", "name@1.5x.png" at one and a half; the JPEG backgrounds have
+// the twice one only.
+struct TVariant
+{
+    const char* suffix;
+    double scale;
+    bool jpeg;   // whether a JPEG picture has it
+};
+const TVariant kVariants[] = {{"@2x", 2.0, true}, {"@1.5x", 1.5, false}};
+
+QString VariantName(const QString& name, const TVariant& variant)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return name.left(dot) + QLatin1String(variant.suffix) + name.mid(dot);
+}
+
+bool HasVariant(const QString& name, const TVariant& variant)
+{
+    return variant.jpeg || !name.endsWith(QStringLiteral(".jpg"));
+}
+
+// A nine-slice border of a variant, in its pixels: the image cache's
+// rounding, up, so that the border holds all of the 1x border's drawing.
+int ScaledBorder(int border, double scale)
+{
+    return static_cast<int>(std::ceil(border * scale - 1e-6));
+}
+
 bool SameColumn(const QImage& image, int a, int b)
 {
     for (int y = 0; y < image.height(); ++y)
@@ -106,11 +138,46 @@ TEST(SkinImages, EveryListedPictureIsThereAtItsSize)
 TEST(SkinImages, EveryPictureOfTheSkinIsListed)
 {
     std::map<QString, TListedImage> listed = ListedImages();
+    std::set<QString> variants;
+    for (const auto& [name, image] : listed)
+    {
+        (void)image;
+        for (const TVariant& variant : kVariants)
+            if (HasVariant(name, variant))
+                variants.insert(VariantName(name, variant));
+    }
     const QStringList pictures =
         QDir(kSkinFolder).entryList({QStringLiteral("*.png"), QStringLiteral("*.jpg")}, QDir::Files);
     ASSERT_FALSE(pictures.isEmpty());
+    // A variant is described by its picture's row; one whose picture is gone
+    // (or a variant the image cache would never ask for) is not.
     for (const QString& picture : pictures)
-        EXPECT_EQ(listed.count(picture), 1u) << picture.toStdString() << " is not described in skin/IMAGES.md";
+        EXPECT_EQ(listed.count(picture) + variants.count(picture), 1u)
+            << picture.toStdString() << " is not described in skin/IMAGES.md";
+}
+
+TEST(SkinImages, EveryPictureHasItsVariantsAtExactlyTheirScale)
+{
+    int checked = 0;
+    for (const auto& [name, expected] : ListedImages())
+    {
+        for (const TVariant& variant : kVariants)
+        {
+            if (!HasVariant(name, variant))
+                continue;
+            const QString variantName = VariantName(name, variant);
+            SCOPED_TRACE(variantName.toStdString());
+            const QImage image = Load(variantName);
+            ASSERT_FALSE(image.isNull()) << "missing";
+            // Exactly: the image cache lays a variant out at its pixel size
+            // divided by its scale, which must be the 1x size.
+            EXPECT_EQ(image.width(), expected.width * variant.scale);
+            EXPECT_EQ(image.height(), expected.height * variant.scale);
+            ++checked;
+        }
+    }
+    // Two variants of each of the fifty-odd PNGs, one of each background.
+    EXPECT_GT(checked, 90);
 }
 
 TEST(SkinImages, TheLooksOfOneControlDiffer)
@@ -145,28 +212,43 @@ TEST(SkinImages, NineSliceMiddlesAreUniform)
     {
         if (!expected.hasCorner)
             continue;
-        SCOPED_TRACE(name.toStdString());
-        QImage image = Load(name);
-        ASSERT_FALSE(image.isNull());
-        const int left = expected.corner[0], top = expected.corner[1];
-        const int right = image.width() - expected.corner[2], bottom = image.height() - expected.corner[3];
-        ASSERT_LT(left, right) << "the corners leave no middle column";
-        ASSERT_LE(top, bottom);
-        // Stretching or tiling repeats the middle: along an axis that has
-        // borders, every middle column must equal the first one and every
-        // middle row the first middle row. An axis without borders is
-        // stretched as a whole and may hold any picture.
-        if (expected.corner[0] > 0 || expected.corner[2] > 0)
+        struct TScaled
         {
-            for (int x = left + 1; x < right; ++x)
-                EXPECT_TRUE(SameColumn(image, left, x)) << "column " << x;
-        }
-        if (expected.corner[1] > 0 || expected.corner[3] > 0)
+            QString name;
+            double scale;
+        };
+        std::vector<TScaled> pictures{{name, 1.0}};
+        for (const TVariant& variant : kVariants)
+            if (HasVariant(name, variant))
+                pictures.push_back({VariantName(name, variant), variant.scale});
+        for (const TScaled& picture : pictures)
         {
-            for (int y = top + 1; y < bottom; ++y)
-                EXPECT_TRUE(SameRow(image, top, y)) << "row " << y;
+            SCOPED_TRACE(picture.name.toStdString());
+            QImage image = Load(picture.name);
+            ASSERT_FALSE(image.isNull());
+            int corner[4];
+            for (int i = 0; i < 4; ++i)
+                corner[i] = ScaledBorder(expected.corner[i], picture.scale);
+            const int left = corner[0], top = corner[1];
+            const int right = image.width() - corner[2], bottom = image.height() - corner[3];
+            ASSERT_LT(left, right) << "the corners leave no middle column";
+            ASSERT_LE(top, bottom);
+            // Stretching or tiling repeats the middle: along an axis that has
+            // borders, every middle column must equal the first one and every
+            // middle row the first middle row. An axis without borders is
+            // stretched as a whole and may hold any picture.
+            if (corner[0] > 0 || corner[2] > 0)
+            {
+                for (int x = left + 1; x < right; ++x)
+                    EXPECT_TRUE(SameColumn(image, left, x)) << "column " << x;
+            }
+            if (corner[1] > 0 || corner[3] > 0)
+            {
+                for (int y = top + 1; y < bottom; ++y)
+                    EXPECT_TRUE(SameRow(image, top, y)) << "row " << y;
+            }
+            ++checked;
         }
-        ++checked;
     }
-    EXPECT_GT(checked, 8);
+    EXPECT_GT(checked, 8 * 3);
 }

@@ -387,3 +387,196 @@ TEST(RenderColour, BorderIsDrawnInsideOnceAndColourFillsExactly)
     EXPECT_EQ(CountColour(canvas, canvas.rect(), blue), 10 * 5);
     EXPECT_EQ(CountNotWhite(canvas, canvas.rect()), 10 * 5);
 }
+
+// ---------------------------------------------------------------- dense screens
+//
+// A picture of scale s (an "@2x" or "@1.5x" variant: s device pixels per
+// logical pixel, tagged with setDevicePixelRatio) drawn on a canvas of the
+// same scale, at the geometry a 1x layout gives. Every length of the image
+// rules stays logical; each piece lands 1:1 on the canvas's device pixels.
+
+namespace {
+
+struct TScaleRow
+{
+    double scale;
+    int cornerPixels;   // a 3-pixel nine-slice border, in the picture's pixels
+};
+// At 1.5 a 3-pixel border is 4.5 picture pixels: rounded up, so that it holds
+// the whole corner drawing.
+const TScaleRow kScaleRows[] = {{1.0, 3}, {1.5, 5}, {2.0, 6}};
+
+int Device(int logical, double scale)
+{
+    return static_cast<int>(logical * scale);
+}
+
+QImage Tagged(QImage picture, double scale)
+{
+    picture.setDevicePixelRatio(scale);
+    return picture;
+}
+
+// The canvas is 80 x 60 logical pixels at `scale`; pixels are read in device
+// pixels.
+QImage DrawScaled(const QImage& picture, double scale, const RECT& item, const TImageInfo& info)
+{
+    QImage canvas = pixel::WhiteCanvas(Device(80, scale), Device(60, scale));
+    canvas.setDevicePixelRatio(scale);
+    QPainter painter(&canvas);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    CRenderEngineQt::DrawImage(&painter, picture, item, Rect(0, 0, 80, 60), info);
+    painter.end();
+    return canvas;
+}
+
+// Pixel (x, y) of a picture of two-by-two blocks of `block` pixels: red,
+// green / blue, yellow.
+QColor BlockColour(int x, int y, int block)
+{
+    return QuadrantColour((x / block) % 2 * 2, (y / block) % 2 * 2);
+}
+
+} // namespace
+
+TEST(RenderImageScaled, NineSliceCornersKeepTheirLogicalSizeAndLandOneToOne)
+{
+    for (const TScaleRow& row : kScaleRows) {
+        SCOPED_TRACE(row.scale);
+        // 12 x 12 logical, corners red, green, blue, yellow from the top left,
+        // grey edges, a black middle: drawn at the picture's own density.
+        const int size = Device(12, row.scale);
+        const int corner = row.cornerPixels;
+        const QImage picture = Tagged(pixel::Picture(size, size, [size, corner](int x, int y) {
+                                          const bool left = x < corner;
+                                          const bool right = x >= size - corner;
+                                          const bool top = y < corner;
+                                          const bool bottom = y >= size - corner;
+                                          if (top && left) return red;
+                                          if (top && right) return green;
+                                          if (bottom && right) return blue;
+                                          if (bottom && left) return yellow;
+                                          if (top || bottom || left || right) return grey;
+                                          return black;
+                                      }),
+                                      row.scale);
+        TImageInfo info;
+        info.file = "frame.png";
+        info.corner = RECT{3, 3, 3, 3};
+        const RECT item = Rect(10, 10, 70, 30);
+        const QImage canvas = DrawScaled(picture, row.scale, item, info);
+
+        const int left = Device(item.left, row.scale);
+        const int top = Device(item.top, row.scale);
+        const int right = Device(item.right, row.scale);
+        const int bottom = Device(item.bottom, row.scale);
+        EXPECT_EQ(CountColour(canvas, QRect(left, top, corner, corner), red), corner * corner);
+        EXPECT_EQ(CountColour(canvas, QRect(right - corner, top, corner, corner), green), corner * corner);
+        EXPECT_EQ(CountColour(canvas, QRect(right - corner, bottom - corner, corner, corner), blue),
+                  corner * corner);
+        EXPECT_EQ(CountColour(canvas, QRect(left, bottom - corner, corner, corner), yellow), corner * corner);
+        // Not scaled, not smeared: each corner colour exactly once.
+        EXPECT_EQ(CountColour(canvas, canvas.rect(), red), corner * corner);
+        EXPECT_EQ(CountColour(canvas, canvas.rect(), blue), corner * corner);
+        EXPECT_TRUE(Same(canvas.pixelColor(left + corner, top), grey));
+        EXPECT_TRUE(Same(canvas.pixelColor(left, top + corner), grey));
+        EXPECT_TRUE(Same(canvas.pixelColor((left + right) / 2, (top + bottom) / 2), black));
+        // The control's logical rectangle, all of it and nothing beyond.
+        EXPECT_EQ(CountNotWhite(canvas, canvas.rect()), (right - left) * (bottom - top));
+    }
+}
+
+TEST(RenderImageScaled, CentredPictureTakesItsLogicalSizeInTheMiddle)
+{
+    for (const TScaleRow& row : kScaleRows) {
+        SCOPED_TRACE(row.scale);
+        // 6 x 4 logical; its device pixels are the scale times as many.
+        const QImage picture = Tagged(pixel::Solid(Device(6, row.scale), Device(4, row.scale), red), row.scale);
+        TImageInfo info;
+        info.file = "back.png";
+        info.xcentered = true;
+        info.ycentered = true;
+        // 30 x 32: the picture's corner is at 22,24, a whole device pixel at 1.5 too.
+        const QImage canvas = DrawScaled(picture, row.scale, Rect(10, 10, 40, 42), info);
+        const int pixels = Device(6, row.scale) * Device(4, row.scale);
+        EXPECT_EQ(CountColour(canvas, canvas.rect(), red), pixels);
+        EXPECT_EQ(CountColour(canvas, QRect(Device(22, row.scale), Device(24, row.scale), Device(6, row.scale),
+                                            Device(4, row.scale)),
+                              red),
+                  pixels);
+        // What the layout asks for the picture's size is logical too.
+        EXPECT_EQ(picture.deviceIndependentSize().toSize(), QSize(6, 4));
+    }
+}
+
+TEST(RenderImageScaled, TilesRepeatAtTheirLogicalSizeFromTheControlsCorner)
+{
+    for (const TScaleRow& row : kScaleRows) {
+        SCOPED_TRACE(row.scale);
+        // Four 2 x 2 logical blocks; a block is `block` device pixels.
+        const int block = Device(2, row.scale);
+        const QImage picture = Tagged(
+            pixel::Picture(2 * block, 2 * block, [block](int x, int y) { return BlockColour(x, y, block); }),
+            row.scale);
+        TImageInfo info;
+        info.file = "quadrants.png";
+        info.xtiled = true;
+        info.ytiled = true;
+        const RECT item = Rect(4, 6, 26, 20);   // 22 x 14: the last tiles are cut
+        const QImage canvas = DrawScaled(picture, row.scale, item, info);
+        const QRect device(Device(item.left, row.scale), Device(item.top, row.scale),
+                           Device(item.right - item.left, row.scale), Device(item.bottom - item.top, row.scale));
+        for (int y = device.top(); y <= device.bottom(); ++y) {
+            for (int x = device.left(); x <= device.right(); ++x) {
+                ASSERT_TRUE(Same(canvas.pixelColor(x, y), BlockColour(x - device.left(), y - device.top(), block)))
+                    << "at " << x << "," << y;
+            }
+        }
+        EXPECT_EQ(CountNotWhite(canvas, canvas.rect()), device.width() * device.height());
+    }
+}
+
+TEST(RenderImageScaled, SourcePartCountsLogicalPixels)
+{
+    // source='2,0,4,2' is the green block of the 1x picture and of its variant.
+    for (const TScaleRow& row : kScaleRows) {
+        SCOPED_TRACE(row.scale);
+        const int block = Device(2, row.scale);
+        const QImage picture = Tagged(
+            pixel::Picture(2 * block, 2 * block, [block](int x, int y) { return BlockColour(x, y, block); }),
+            row.scale);
+        TImageInfo info;
+        info.file = "quadrants.png";
+        info.source = RECT{2, 0, 4, 2};
+        info.xcentered = true;
+        info.ycentered = true;
+        const QImage canvas = DrawScaled(picture, row.scale, Rect(0, 0, 20, 20), info);
+        EXPECT_EQ(CountColour(canvas, canvas.rect(), green), block * block);
+        EXPECT_EQ(CountNotWhite(canvas, canvas.rect()), block * block);
+    }
+}
+
+TEST(RenderImageScaled, StretchedPictureDrawsAsAScaledDrawOnTheDenseCanvas)
+{
+    // A whole picture stretched over its control (a background) is scaled
+    // once to the canvas's device pixels; every repaint gives what a direct
+    // smooth draw gives there.
+    const double scale = 2.0;
+    const QImage picture = Tagged(pixel::Picture(26, 14,
+                                                 [](int x, int y) {
+                                                     return QColor(x * 9, y * 18, 255 - x * 4,
+                                                                   255 - ((x + y) % 3) * 60);
+                                                 }),
+                                  scale);
+    TImageInfo info;
+    info.file = "gradient.png";
+    const RECT item = Rect(5, 3, 66, 50);
+    QImage direct = pixel::WhiteCanvas(160, 120);
+    direct.setDevicePixelRatio(scale);
+    QPainter painter(&direct);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.drawImage(QRect(5, 3, 61, 47), picture);
+    painter.end();
+    EXPECT_EQ(DrawScaled(picture, scale, item, info), direct) << "first paint";
+    EXPECT_EQ(DrawScaled(picture, scale, item, info), direct) << "a repaint";
+}

@@ -9,10 +9,12 @@
 
 #include <QBrush>
 #include <QFontMetrics>
+#include <QPaintDevice>
 #include <QPainter>
 #include <QTransform>
 
 #include <algorithm>
+#include <cmath>
 #include <deque>
 #include <utility>
 
@@ -24,12 +26,14 @@ namespace {
 class CStretchedPictures
 {
 public:
-    // The picture scaled to `size` exactly as a smooth-scaling painter draws
-    // it, made once per picture and size.
-    const QImage& Get(const QImage& picture, const QSize& size)
+    // The picture scaled to `size` device pixels exactly as a smooth-scaling
+    // painter draws it, made once per picture, size and ratio; it carries
+    // `ratio`, the device pixel ratio of the window it is for.
+    const QImage& Get(const QImage& picture, const QSize& size, qreal ratio)
     {
         for (auto entry = entries.begin(); entry != entries.end(); ++entry) {
-            if (entry->pictureKey == picture.cacheKey() && entry->image.size() == size) {
+            if (entry->pictureKey == picture.cacheKey() && entry->image.size() == size &&
+                entry->image.devicePixelRatio() == ratio) {
                 if (entry != entries.begin()) {
                     entries.push_front(std::move(*entry));
                     entries.erase(entry);
@@ -45,6 +49,7 @@ public:
             painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
             painter.drawImage(QRect(QPoint(0, 0), size), picture);
         }
+        stretched.setDevicePixelRatio(ratio);
         entries.push_front(TEntry{picture.cacheKey(), std::move(stretched)});
         if (entries.size() > kMaxEntries) {
             entries.pop_back();
@@ -53,7 +58,7 @@ public:
     }
 
 private:
-    // Pictures kept; one background at 600 x 640 takes 1.5 MB.
+    // Pictures kept; one background at 600 x 640 takes 1.5 MB (6 MB at 2x).
     static constexpr std::size_t kMaxEntries = 2;
 
     struct TEntry
@@ -114,44 +119,121 @@ void PlaceOnAxis(EAxisFit fit, int natural, int areaStart, int areaLength, int* 
     }
 }
 
-// Draws the `source` part of the picture into `target`, repeating it at
-// natural size along a tiled axis and scaling it along the others.
-void DrawPiece(QPainter* painter, const QImage& picture, const QRect& source, const QRect& target, bool tileX,
+// The painter's device pixels per logical pixel: the window's scale.
+qreal DeviceScale(const QPainter* painter)
+{
+    if (painter == nullptr || painter->device() == nullptr) {
+        return 1.0;
+    }
+    return painter->device()->devicePixelRatioF();
+}
+
+// Device pixels of the picture per logical pixel: 2 for an "@2x" variant.
+qreal ScaleOf(const QImage& picture)
+{
+    return picture.devicePixelRatio();
+}
+
+// A length of the picture, device pixels, in logical pixels, rounded: exact
+// for a variant whose pixel size is its scale times the 1x size.
+int ToLogical(int devicePixels, qreal scale)
+{
+    return qRound(devicePixels / scale);
+}
+
+// The rectangle when its edges are whole logical pixels, for the integer
+// drawing calls that every 1x picture has always been drawn with.
+bool IsWhole(const QRectF& rect)
+{
+    return rect.left() == std::floor(rect.left()) && rect.top() == std::floor(rect.top()) &&
+           rect.width() == std::floor(rect.width()) && rect.height() == std::floor(rect.height());
+}
+
+// Whether the painter maps logical point `at` onto a whole device pixel
+// with nothing but a shift: a copy of ready-scaled pixels then lands
+// exactly as a scaled draw would.
+bool LandsOnWholePixels(const QPainter* painter, const QPointF& at, qreal scale)
+{
+    const QTransform& transform = painter->transform();
+    if (transform.type() > QTransform::TxTranslate) {
+        return false;
+    }
+    const qreal x = (transform.dx() + at.x()) * scale;
+    const qreal y = (transform.dy() + at.y()) * scale;
+    return x == std::floor(x) && y == std::floor(y);
+}
+
+// Draws the `source` part (device pixels of the picture) into `target`
+// (logical pixels), repeating it at natural size along a tiled axis and
+// scaling it along the others.
+void DrawPiece(QPainter* painter, const QImage& picture, const QRect& source, const QRectF& target, bool tileX,
                bool tileY)
 {
     if (source.isEmpty() || target.isEmpty()) {
         return;
     }
+    const qreal scale = ScaleOf(picture);
+    const bool whole = scale == 1.0 && IsWhole(target);
+    const QRect wholeTarget = target.toRect();
     if (!tileX && !tileY) {
-        if (source.size() == target.size()) {
-            painter->drawImage(target.topLeft(), picture, source);
+        const QSizeF deviceSize = target.size() * scale;
+        if (QSizeF(source.size()) == deviceSize) {
+            if (whole) {
+                painter->drawImage(wholeTarget.topLeft(), picture, source);
+            } else {
+                painter->drawImage(target, picture, QRectF(source));
+            }
         } else if (source == picture.rect()) {
             // Scaling a whole picture is what a stretched background does at
-            // every repaint: done once, a repaint is a copy.
-            const QTransform& transform = painter->transform();
-            const bool wholePixels = transform.type() <= QTransform::TxTranslate &&
-                                     transform.dx() == static_cast<int>(transform.dx()) &&
-                                     transform.dy() == static_cast<int>(transform.dy());
-            if (wholePixels && painter->testRenderHint(QPainter::SmoothPixmapTransform)) {
-                painter->drawImage(target.topLeft(), StretchedPictures().Get(picture, target.size()));
+            // every repaint: done once, a repaint is a copy. It is scaled to
+            // the window's device pixels, whatever the picture's own scale.
+            const qreal windowScale = DeviceScale(painter);
+            const QSizeF windowSize = target.size() * windowScale;
+            const QSize stretchedSize = windowSize.toSize();
+            if (QSizeF(stretchedSize) == windowSize && LandsOnWholePixels(painter, target.topLeft(), windowScale) &&
+                painter->testRenderHint(QPainter::SmoothPixmapTransform)) {
+                const QImage& stretched = StretchedPictures().Get(picture, stretchedSize, windowScale);
+                if (whole) {
+                    painter->drawImage(wholeTarget.topLeft(), stretched);
+                } else {
+                    painter->drawImage(target.topLeft(), stretched);
+                }
+            } else if (whole) {
+                painter->drawImage(wholeTarget, picture);
             } else {
                 painter->drawImage(target, picture);
             }
         } else {
             // Scaling a part in place lets the filter sample pixels beyond
             // the part's edge (the neighbouring slice); a copy has none.
-            painter->drawImage(target, picture.copy(source));
+            if (whole) {
+                painter->drawImage(wholeTarget, picture.copy(source));
+            } else {
+                painter->drawImage(target, picture.copy(source));
+            }
         }
         return;
     }
     QImage tile = picture.copy(source);
-    const QSize tileSize(tileX ? source.width() : target.width(), tileY ? source.height() : target.height());
+    const QSize tileSize(tileX ? source.width() : qRound(target.width() * scale),
+                         tileY ? source.height() : qRound(target.height() * scale));
     if (tile.size() != tileSize) {
         tile = tile.scaled(tileSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
+    if (whole) {
+        QBrush brush(tile);
+        // The pattern starts at the target's corner, not at the window's origin.
+        brush.setTransform(QTransform::fromTranslate(wholeTarget.left(), wholeTarget.top()));
+        painter->fillRect(wholeTarget, brush);
+        return;
+    }
+    // The pattern's pixels are device pixels: the brush maps them onto
+    // logical ones, so a tile of a 2x picture repeats at its 1x size.
+    tile.setDevicePixelRatio(1.0);
     QBrush brush(tile);
-    // The pattern starts at the target's corner, not at the window's origin.
-    brush.setTransform(QTransform::fromTranslate(target.left(), target.top()));
+    QTransform transform = QTransform::fromTranslate(target.left(), target.top());
+    transform.scale(1.0 / scale, 1.0 / scale);
+    brush.setTransform(transform);
     painter->fillRect(target, brush);
 }
 
@@ -169,37 +251,50 @@ void FitBorders(int first, int second, int length, int* firstOut, int* secondOut
     *secondOut = length - *firstOut;
 }
 
+// A nine-slice border of `logical` pixels in device pixels of a picture of
+// `scale`: rounded up, so that at 1.5 a 5-pixel rounded corner keeps all of
+// its 7.5 pixels and the middle starts where the picture is uniform.
+int BorderInPicture(LONG logical, qreal scale)
+{
+    return static_cast<int>(std::ceil(static_cast<qreal>(logical) * scale - 1e-6));
+}
+
 void DrawNineSlice(QPainter* painter, const QImage& picture, const QRect& source, const QRect& area,
                    const TImageInfo& image)
 {
+    // The slicing is worked out in device pixels of the picture, so that at
+    // any scale each piece is copied 1:1 where it keeps its natural size.
+    const qreal scale = ScaleOf(picture);
     // Borders wider than the picture part are cut to what it has.
-    int sourceLeft = std::clamp(static_cast<int>(image.corner.left), 0, source.width());
-    int sourceRight = std::clamp(static_cast<int>(image.corner.right), 0, source.width() - sourceLeft);
-    int sourceTop = std::clamp(static_cast<int>(image.corner.top), 0, source.height());
-    int sourceBottom = std::clamp(static_cast<int>(image.corner.bottom), 0, source.height() - sourceTop);
+    int sourceLeft = std::clamp(BorderInPicture(image.corner.left, scale), 0, source.width());
+    int sourceRight = std::clamp(BorderInPicture(image.corner.right, scale), 0, source.width() - sourceLeft);
+    int sourceTop = std::clamp(BorderInPicture(image.corner.top, scale), 0, source.height());
+    int sourceBottom = std::clamp(BorderInPicture(image.corner.bottom, scale), 0, source.height() - sourceTop);
 
+    const int areaWidth = qRound(area.width() * scale);
+    const int areaHeight = qRound(area.height() * scale);
     int targetLeft = 0;
     int targetRight = 0;
     int targetTop = 0;
     int targetBottom = 0;
-    FitBorders(sourceLeft, sourceRight, area.width(), &targetLeft, &targetRight);
-    FitBorders(sourceTop, sourceBottom, area.height(), &targetTop, &targetBottom);
+    FitBorders(sourceLeft, sourceRight, areaWidth, &targetLeft, &targetRight);
+    FitBorders(sourceTop, sourceBottom, areaHeight, &targetTop, &targetBottom);
 
     const int sourceX[4] = {source.left(), source.left() + sourceLeft, source.left() + source.width() - sourceRight,
                             source.left() + source.width()};
     const int sourceY[4] = {source.top(), source.top() + sourceTop, source.top() + source.height() - sourceBottom,
                             source.top() + source.height()};
-    const int targetX[4] = {area.left(), area.left() + targetLeft, area.left() + area.width() - targetRight,
-                            area.left() + area.width()};
-    const int targetY[4] = {area.top(), area.top() + targetTop, area.top() + area.height() - targetBottom,
-                            area.top() + area.height()};
+    // Offsets from the area's corner, device pixels.
+    const int targetX[4] = {0, targetLeft, areaWidth - targetRight, areaWidth};
+    const int targetY[4] = {0, targetTop, areaHeight - targetBottom, areaHeight};
 
     for (int row = 0; row < 3; ++row) {
         for (int column = 0; column < 3; ++column) {
             const QRect sourcePart(QPoint(sourceX[column], sourceY[row]),
                                    QSize(sourceX[column + 1] - sourceX[column], sourceY[row + 1] - sourceY[row]));
-            const QRect targetPart(QPoint(targetX[column], targetY[row]),
-                                   QSize(targetX[column + 1] - targetX[column], targetY[row + 1] - targetY[row]));
+            const QRectF targetPart(QPointF(area.left() + targetX[column] / scale, area.top() + targetY[row] / scale),
+                                    QSizeF((targetX[column + 1] - targetX[column]) / scale,
+                                           (targetY[row + 1] - targetY[row]) / scale));
             // Corners never repeat; the middle column and row follow the
             // tiling flags of their axis.
             const bool tileX = column == 1 && image.xtiled;
@@ -209,21 +304,32 @@ void DrawNineSlice(QPainter* painter, const QImage& picture, const QRect& source
     }
 }
 
+// The part of the picture to draw, in its device pixels; `source` of the
+// attribute counts 1x pixels, as every other length of a layout does.
 QRect SourceRect(const QImage& picture, const TImageInfo& image)
 {
     if (!image.HasSource()) {
         return picture.rect();
     }
-    return CRenderEngineQt::ToQRect(image.source).intersected(picture.rect());
+    const qreal scale = ScaleOf(picture);
+    const QRect logical = CRenderEngineQt::ToQRect(image.source);
+    if (scale == 1.0) {
+        return logical.intersected(picture.rect());
+    }
+    const QRect device(QPoint(qRound(logical.left() * scale), qRound(logical.top() * scale)),
+                       QPoint(qRound((logical.left() + logical.width()) * scale) - 1,
+                              qRound((logical.top() + logical.height()) * scale) - 1));
+    return device.intersected(picture.rect());
 }
 
-const QImage* FindPicture(CPaintManagerUI* manager, const TImageInfo& image)
+// Pictures are per process, not per window; the variant is the one that
+// fits the scale of the painter's device.
+const QImage* FindPicture(const TImageInfo& image, double scale)
 {
     if (image.IsEmpty()) {
         return nullptr;
     }
-    (void)manager; // pictures are per process, not per window
-    return ImageCache::Find(image.file);
+    return ImageCache::Find(image.file, scale);
 }
 
 } // namespace
@@ -293,13 +399,14 @@ bool CRenderEngineQt::DrawImage(QPainter* painter, const QImage& picture, const 
     } else {
         const EAxisFit fitX = AxisFit(image.xtiled, image.xcentered, image.ycentered);
         const EAxisFit fitY = AxisFit(image.ytiled, image.ycentered, image.xcentered);
+        const qreal scale = ScaleOf(picture);
         int left = 0;
         int width = 0;
         int top = 0;
         int height = 0;
-        PlaceOnAxis(fitX, source.width(), area.left(), area.width(), &left, &width);
-        PlaceOnAxis(fitY, source.height(), area.top(), area.height(), &top, &height);
-        DrawPiece(painter, picture, source, QRect(left, top, width, height), fitX == EAxisFit::Tile,
+        PlaceOnAxis(fitX, ToLogical(source.width(), scale), area.left(), area.width(), &left, &width);
+        PlaceOnAxis(fitY, ToLogical(source.height(), scale), area.top(), area.height(), &top, &height);
+        DrawPiece(painter, picture, source, QRectF(left, top, width, height), fitX == EAxisFit::Tile,
                   fitY == EAxisFit::Tile);
     }
     painter->restore();
@@ -384,7 +491,8 @@ void CRenderEngine::DrawColor(HDC painter, const RECT& rect, DWORD argb)
 bool CRenderEngine::DrawImage(HDC painter, CPaintManagerUI* manager, const RECT& item, const RECT& paint,
                               const TImageInfo& image)
 {
-    const QImage* picture = FindPicture(manager, image);
+    (void)manager;
+    const QImage* picture = FindPicture(image, DeviceScale(painter));
     if (picture == nullptr) {
         return false;
     }
@@ -393,12 +501,16 @@ bool CRenderEngine::DrawImage(HDC painter, CPaintManagerUI* manager, const RECT&
 
 SIZE CRenderEngine::GetImageSize(CPaintManagerUI* manager, const TImageInfo& image)
 {
-    const QImage* picture = FindPicture(manager, image);
+    (void)manager;
+    // Any variant gives the same logical size; the 1x picture is the one
+    // every window has.
+    const QImage* picture = FindPicture(image, 1.0);
     if (picture == nullptr) {
         return SIZE{0, 0};
     }
     const QRect source = SourceRect(*picture, image);
-    return SIZE{source.width(), source.height()};
+    const qreal scale = ScaleOf(*picture);
+    return SIZE{ToLogical(source.width(), scale), ToLogical(source.height(), scale)};
 }
 
 void CRenderEngine::DrawText(HDC painter, CPaintManagerUI* manager, const RECT& rect, const CStdString& text,

@@ -238,6 +238,17 @@ TEST(Resources, WindowIconsTravelAtTheSizesAWindowIconIsDrawnAt)
     EXPECT_EQ(WidgetFromHwnd(window)->windowIcon().pixmap(48, 48).toImage().pixelColor(24, 24), QColor(Qt::green))
         << "the picture drawn for 48 pixels, not the large one scaled";
 
+    // Both icons drawn at 48 pixels: the window gets the large icon's one
+    // only, not two pictures of one size.
+    QIcon smallToo(solid(16, Qt::blue));
+    smallToo.addPixmap(solid(48, Qt::yellow));
+    HICON smallTooIcon = HiconFromIcon(smallToo);
+    SendMessage(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallTooIcon));
+    sizes = WidgetFromHwnd(window)->windowIcon().availableSizes();
+    std::sort(sizes.begin(), sizes.end(), [](QSize a, QSize b) { return a.width() < b.width(); });
+    EXPECT_EQ(sizes, (QList<QSize>{QSize(16, 16), QSize(48, 48)}));
+    EXPECT_EQ(WidgetFromHwnd(window)->windowIcon().pixmap(48, 48).toImage().pixelColor(24, 24), QColor(Qt::green));
+
     // Only a large picture: it goes once, made at 48 pixels.
     HICON onlyLarge = HiconFromIcon(QIcon(solid(256, Qt::red)));
     SendMessage(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(onlyLarge));
@@ -245,7 +256,7 @@ TEST(Resources, WindowIconsTravelAtTheSizesAWindowIconIsDrawnAt)
     EXPECT_EQ(WidgetFromHwnd(window)->windowIcon().availableSizes(), (QList<QSize>{QSize(48, 48)}));
 
     DestroyWindow(window);
-    for (HICON icon : {bigIcon, smallIcon, onlyLarge})
+    for (HICON icon : {bigIcon, smallIcon, smallTooIcon, onlyLarge})
         DestroyIcon(icon);
 }
 
