@@ -1,6 +1,6 @@
 // CPlaybinEngine: the play-state machine over playbin.
 //
-// In this file: status texts and error wording; the session and its link to
+// In this file: status texts (a failure's words are PlaybackFailure's); the session and its link to
 // the pipeline's threads; construction and teardown; the calls of the player
 // (Open, Play, Pause, Stop, Close, volume); the session start (local file,
 // playlist body, pipeline); the bus messages with the live buffering policy;
@@ -8,10 +8,12 @@
 
 #include "platform/wmp/PlaybinEngine.h"
 
+#include "platform/wmp/ConnectionProbe.h"
 #include "platform/wmp/DecoderRanking.h"
 #include "platform/wmp/GuiThread.h"
 #include "platform/wmp/MediaLocation.h"
 #include "platform/wmp/PipelineWorker.h"
+#include "platform/wmp/PlaybackFailure.h"
 #include "platform/wmp/Playlist.h"
 #include "platform/wmp/StreamResolver.h"
 #include "platform/wmp/StreamTap.h"
@@ -20,6 +22,7 @@
 #include <gst/gst.h>
 
 #include <cstdlib>
+#include <vector>
 #include <utility>
 
 namespace {
@@ -177,68 +180,6 @@ unsigned Kbps(guint bitsPerSecond)
     return (bitsPerSecond + 500) / 1000;
 }
 
-std::string HostOf(const std::string& uri)
-{
-    const std::size_t begin = uri.find("://");
-    if (begin == std::string::npos)
-        return "";
-    const std::size_t end = uri.find_first_of("/?#", begin + 3);
-    return uri.substr(begin + 3, end == std::string::npos ? std::string::npos : end - begin - 3);
-}
-
-// What failed, in the words of the status line, from a GStreamer error.
-// `delivered`: the source gave data before the error.
-std::string ErrorStatus(GstMessage* message, const std::string& uri, bool delivered)
-{
-    GError* error = nullptr;
-    gchar* debug = nullptr;
-    gst_message_parse_error(message, &error, &debug);
-    const GstStructure* details = nullptr;
-    gst_message_parse_error_details(message, &details);
-    guint httpCode = 0;
-    if (details != nullptr)
-        gst_structure_get_uint(details, "http-status-code", &httpCode);
-    const bool network = UrlScheme(uri) != "file";
-    std::string text;
-    if (httpCode >= 400) {
-        text = HttpFailureText(httpCode);
-    } else if (error->domain == GST_RESOURCE_ERROR) {
-        switch (error->code) {
-        case GST_RESOURCE_ERROR_NOT_FOUND:
-            text = network ? "打开失败: 找不到服务器 " + HostOf(uri) : "打开失败: 找不到文件";
-            break;
-        case GST_RESOURCE_ERROR_NOT_AUTHORIZED:
-            text = "打开失败: 拒绝访问";
-            break;
-        case GST_RESOURCE_ERROR_OPEN_READ:
-        case GST_RESOURCE_ERROR_OPEN_READ_WRITE:
-            text = network ? "连接失败: 无法连接到服务器 " + HostOf(uri) : "打开失败: 无法读取文件";
-            break;
-        case GST_RESOURCE_ERROR_READ:
-            text = network ? "接收失败: 与服务器的连接中断" : "读取失败: 文件读不下去";
-            break;
-        default:
-            text = std::string("打开失败: ") + error->message;
-            break;
-        }
-    } else if ((error->domain == GST_STREAM_ERROR &&
-                (error->code == GST_STREAM_ERROR_CODEC_NOT_FOUND || error->code == GST_STREAM_ERROR_TYPE_NOT_FOUND ||
-                 error->code == GST_STREAM_ERROR_WRONG_TYPE || error->code == GST_STREAM_ERROR_DEMUX ||
-                 error->code == GST_STREAM_ERROR_DECODE || error->code == GST_STREAM_ERROR_FORMAT)) ||
-               (error->domain == GST_CORE_ERROR && error->code == GST_CORE_ERROR_MISSING_PLUGIN)) {
-        text = "无法播放: 格式不支持或缺少解码器";
-    } else if (network && error->domain == GST_STREAM_ERROR && error->code == GST_STREAM_ERROR_FAILED) {
-        // The HTTP source reports a refused or broken connection only as a
-        // flow error of its streaming thread.
-        text = delivered ? "接收失败: 与服务器的连接中断" : "连接失败: 无法连接到服务器 " + HostOf(uri);
-    } else {
-        text = std::string("播放出错: ") + error->message;
-    }
-    g_error_free(error);
-    g_free(debug);
-    return text;
-}
-
 // The audio output: ORVANE_AUDIO_SINK names an element ("fakesink") or a
 // pipeline description ("wavenc ! filesink location=out.wav"); the
 // desktop's default output otherwise. A single element is made to play in
@@ -263,7 +204,7 @@ GstElement* MakeAudioSink(std::string& problem)
         }
     }
     if (sink == nullptr)
-        problem = "打开失败: 无法建立音频输出 " + description;
+        problem = description;
     return sink;
 }
 
@@ -301,6 +242,13 @@ struct CPlaybinEngine::Session
     bool wantPlaying = true;
     int percent = -1;
     int playlistDepth = 0;
+    bool played = false; // reached Playing once
+    // The playable entries of the playlist being followed, and the one tried
+    // now: a failed entry hands over to the next before the opening fails.
+    std::vector<std::string> entries;
+    std::size_t entryIndex = 0;
+    PlaybackFailure missingPlugin;            // named by a missing-plugin message
+    std::unique_ptr<CConnectionProbe> probe; // asks the server why its source failed
     unsigned nominalKbps = 0;
     unsigned measuredKbps = 0;
     std::string uri;
@@ -321,6 +269,21 @@ constexpr int kUnderrunLowPercent = 10;
 constexpr int kUnderrunHighPercent = 100;
 // Playlists followed through playlists before giving up.
 constexpr int kMaxPlaylistDepth = 4;
+// Entries of one playlist tried in turn before the opening fails.
+constexpr std::size_t kMaxEntriesTried = 8;
+// Seconds each step of the connection probe waits for the server.
+constexpr std::chrono::seconds kProbeTimeout{3};
+
+PlaybackFailure OtherFailure(std::string text)
+{
+    const std::string prefix = "打开失败: ";
+    if (text.compare(0, prefix.size(), prefix) == 0)
+        text.erase(0, prefix.size());
+    PlaybackFailure failure;
+    failure.reason = wmpfOther;
+    failure.detail = std::move(text);
+    return failure;
+}
 
 using LinkPointer = std::shared_ptr<CPlaybinEngine::Link>;
 
@@ -407,6 +370,7 @@ void CPlaybinEngine::Open(const std::string& newUrl)
     {
         std::lock_guard<std::mutex> lock(stateMutex);
         url = newUrl;
+        failure = PlaybackFailure();
         ChangeTitleLocked("");
         if (newUrl.empty()) {
             if (!IsIdleState(PlayState()))
@@ -487,6 +451,7 @@ void CPlaybinEngine::Close()
     TeardownLocked();
     std::lock_guard<std::mutex> lock(stateMutex);
     url.clear();
+    failure = PlaybackFailure();
     session.reset();
     ChangeTitleLocked("");
     ChangeOpenStateLocked(wmposUndefined);
@@ -530,6 +495,18 @@ std::string CPlaybinEngine::Title() const
     return title;
 }
 
+PlaybackFailure CPlaybinEngine::Failure() const
+{
+    std::lock_guard<std::mutex> lock(stateMutex);
+    return failure;
+}
+
+void CPlaybinEngine::ClearFailure()
+{
+    std::lock_guard<std::mutex> lock(stateMutex);
+    failure = PlaybackFailure();
+}
+
 // ----------------------------------------------------------- session start
 
 void CPlaybinEngine::StartSessionLocked()
@@ -549,6 +526,7 @@ void CPlaybinEngine::StartSessionLocked()
         std::lock_guard<std::mutex> lock(stateMutex);
         session = std::make_unique<Session>();
         session->id = ++sessionCounter;
+        failure = PlaybackFailure();
         session->link = std::make_shared<Link>(this, session->id);
         ChangeOpenStateLocked(readsPlaylist ? wmposPlaylistOpening : wmposMediaOpening);
         ChangeLocked(wmppsTransitioning, readsPlaylist ? kStatusReadingPlaylist : kStatusConnecting);
@@ -556,12 +534,12 @@ void CPlaybinEngine::StartSessionLocked()
     }
     EnsureWatchdog();
     if (!PlaybinInstalled()) {
-        FailLocked("打开失败: 缺少 GStreamer 的 playbin");
+        FailLocked(OtherFailure("缺少 GStreamer 的 playbin"));
         return;
     }
     switch (location.kind) {
     case MediaKind::Invalid:
-        FailLocked(location.error);
+        FailLocked(OtherFailure(location.error));
         break;
     case MediaKind::Stream:
     case MediaKind::HttpPlaylist:
@@ -575,7 +553,7 @@ void CPlaybinEngine::StartSessionLocked()
         if (resolution.ok)
             StartPipelineLocked(resolution.uri);
         else
-            FailLocked(resolution.error);
+            FailLocked(OtherFailure(resolution.error));
         break;
     }
     }
@@ -584,29 +562,40 @@ void CPlaybinEngine::StartSessionLocked()
 void CPlaybinEngine::HandlePlaylistBody(std::uint64_t sessionId, const std::string& body, const std::string& baseUrl)
 {
     std::lock_guard<std::mutex> pipelineLock(pipelineMutex);
-    std::string next;
+    bool tooDeep = false;
     {
         std::lock_guard<std::mutex> lock(stateMutex);
         if (!SessionIs(sessionId))
             return;
+        std::vector<std::string> entries;
         for (const std::string& entry : ParsePlaylist(body, baseUrl.empty() ? session->uri : baseUrl)) {
             const std::string scheme = UrlScheme(entry);
-            if (!scheme.empty() && scheme != "file") {
-                next = entry;
-                break;
-            }
+            if (!scheme.empty() && scheme != "file" && entries.size() < kMaxEntriesTried)
+                entries.push_back(entry);
         }
-        if (!next.empty() && ++session->playlistDepth >= kMaxPlaylistDepth) {
-            next.clear();
-            session->playlistDepth = -1;
+        if (!entries.empty() && ++session->playlistDepth >= kMaxPlaylistDepth) {
+            entries.clear();
+            tooDeep = true;
         }
+        session->entries = std::move(entries);
+        session->entryIndex = 0;
     }
-    const int depth = session->playlistDepth;
-    if (next.empty()) {
-        FailLocked(depth < 0 ? "打开失败: 播放列表一层套一层, 找不到流" : "打开失败: 播放列表里没有可播放的地址");
+    if (tooDeep) {
+        PlaybackFailure deep;
+        deep.reason = wmpfNoPlayableEntry;
+        FailLocked(deep);
         return;
     }
-    // The playlist's connection is done with; its entry gets one of its own.
+    if (session->entries.empty()) {
+        FailLocked(FailureOfEmptyPlaylist(body));
+        return;
+    }
+    StartEntryLocked(session->entries.front());
+}
+
+void CPlaybinEngine::StartEntryLocked(const std::string& entry)
+{
+    // The connection before is done with; the entry gets one of its own.
     GstElement* spent = nullptr;
     {
         std::lock_guard<std::mutex> lock(stateMutex);
@@ -615,6 +604,8 @@ void CPlaybinEngine::HandlePlaylistBody(std::uint64_t sessionId, const std::stri
         session->prerolled = false;
         session->buffering = false;
         session->percent = -1;
+        session->missingPlugin = PlaybackFailure();
+        session->probe.reset();
         ChangeOpenStateLocked(wmposMediaOpening);
         ChangeLocked(wmppsTransitioning, kStatusConnecting);
     }
@@ -624,7 +615,7 @@ void CPlaybinEngine::HandlePlaylistBody(std::uint64_t sessionId, const std::stri
         std::lock_guard<std::mutex> lock(stateMutex);
         NoteProgress();
     }
-    StartPipelineLocked(next);
+    StartPipelineLocked(entry);
 }
 
 void CPlaybinEngine::StartPipelineLocked(const std::string& uri)
@@ -632,7 +623,10 @@ void CPlaybinEngine::StartPipelineLocked(const std::string& uri)
     std::string problem;
     GstElement* sink = MakeAudioSink(problem);
     if (sink == nullptr) {
-        FailLocked(problem);
+        PlaybackFailure noOutput;
+        noOutput.reason = wmpfNoAudioOutput;
+        noOutput.detail = problem;
+        FailLocked(noOutput);
         return;
     }
     LinkPointer sessionLink;
@@ -643,7 +637,7 @@ void CPlaybinEngine::StartPipelineLocked(const std::string& uri)
     GstElement* playbin = gst_element_factory_make("playbin", nullptr);
     if (playbin == nullptr) {
         gst_object_unref(gst_object_ref_sink(sink));
-        FailLocked("打开失败: 缺少 GStreamer 的 playbin");
+        FailLocked(OtherFailure("缺少 GStreamer 的 playbin"));
         return;
     }
     gst_object_ref_sink(playbin);
@@ -714,14 +708,17 @@ void CPlaybinEngine::StartPipelineLocked(const std::string& uri)
 void CPlaybinEngine::HandleStartFailure(std::uint64_t sessionId)
 {
     std::lock_guard<std::mutex> pipelineLock(pipelineMutex);
+    FailureContext context;
     std::string uri;
     {
         std::lock_guard<std::mutex> lock(stateMutex);
-        if (!SessionIs(sessionId))
+        // A probe under way tells why; its answer ends the opening.
+        if (!SessionIs(sessionId) || session->probe != nullptr)
             return;
+        context = ContextLocked();
         uri = session->uri;
     }
-    FailLocked("打开失败: 无法打开 " + uri);
+    FailLocked(context.network ? FailureOfStall(context) : OtherFailure("无法打开 " + uri));
 }
 
 void CPlaybinEngine::TeardownLocked()
@@ -753,13 +750,63 @@ GstElement* CPlaybinEngine::DetachPipelineLocked()
     return spent;
 }
 
-void CPlaybinEngine::FailLocked(const std::string& failure)
+void CPlaybinEngine::FailLocked(const PlaybackFailure& cause)
 {
+    PlaybackFailure final = cause;
+    std::string next;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        if (session != nullptr && session->active && !session->entries.empty() && !session->played) {
+            // A playlist's entry that never played hands over to the next;
+            // when none is left, none of them plays.
+            if (session->entryIndex + 1 < session->entries.size())
+                next = session->entries[++session->entryIndex];
+            else
+                final = PlaybackFailure{wmpfNoPlayableEntry, 0, "", "", ""};
+        }
+    }
+    if (!next.empty()) {
+        StartEntryLocked(next);
+        return;
+    }
     TeardownLocked();
     std::lock_guard<std::mutex> lock(stateMutex);
+    failure = final;
     queue(PlayerEvent{PlayerEventKind::Error});
     ChangeOpenStateLocked(wmposUndefined);
-    ChangeLocked(wmppsReady, failure);
+    ChangeLocked(wmppsReady, FailureText(final));
+}
+
+FailureContext CPlaybinEngine::ContextLocked() const
+{
+    FailureContext context;
+    if (session == nullptr)
+        return context;
+    context.network = session->network;
+    context.answered = session->link->answer.load() != Link::kAnswerUnknown;
+    context.delivered = session->link->delivered.load();
+    context.missingPlugin = session->missingPlugin;
+    return context;
+}
+
+void CPlaybinEngine::StartProbeLocked(ProbeKind kind)
+{
+    const std::uint64_t id = session->id;
+    session->probe = std::make_unique<CConnectionProbe>(session->uri, kind, kProbeTimeout,
+                                                        [this, id](const ProbeAnswer& answer) {
+                                                            HandleProbeAnswer(id, FailureOfProbe(answer));
+                                                        });
+}
+
+void CPlaybinEngine::HandleProbeAnswer(std::uint64_t sessionId, const PlaybackFailure& answer)
+{
+    std::lock_guard<std::mutex> pipelineLock(pipelineMutex);
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        if (!SessionIs(sessionId))
+            return;
+    }
+    FailLocked(answer);
 }
 
 void CPlaybinEngine::SetPipelineState(int state)
@@ -909,9 +956,22 @@ void CPlaybinEngine::HandleBusMessage(std::uint64_t sessionId, GstMessage* messa
         return;
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_ERROR: {
-        const std::string failure = ErrorStatus(message, session->uri, session->link->delivered.load());
+        if (session->probe != nullptr)
+            break; // the opening has failed already: the probe tells why
+        const FailureContext context = ContextLocked();
+        if (NeedsConnectionProbe(message, context)) {
+            StartProbeLocked(ProbeKind::ConnectOnly);
+            break;
+        }
+        const PlaybackFailure cause = FailureOfError(message, context);
         lock.unlock();
-        FailLocked(failure);
+        FailLocked(cause);
+        break;
+    }
+    case GST_MESSAGE_ELEMENT: {
+        const PlaybackFailure missing = FailureOfMissingPlugin(message);
+        if (missing.reason != wmpfNone && session->missingPlugin.reason == wmpfNone)
+            session->missingPlugin = missing;
         break;
     }
     case GST_MESSAGE_EOS:
@@ -976,6 +1036,7 @@ void CPlaybinEngine::HandleBusMessage(std::uint64_t sessionId, GstMessage* messa
         GstState newState = GST_STATE_NULL;
         gst_message_parse_state_changed(message, &oldState, &newState, nullptr);
         if (newState == GST_STATE_PLAYING && session->wantPlaying && !session->underrun) {
+            session->played = true;
             session->link->lastRendered = Now(); // the sink's wait for data starts here
             ChangeOpenStateLocked(wmposMediaOpen);
             ChangeLocked(wmppsPlaying, PlayingStatusLocked());
@@ -1055,6 +1116,8 @@ void CPlaybinEngine::HandleWatchdogTick()
         watchdog = nullptr; // removed by the tick's return; the next session makes a new one
         return;
     }
+    if (session->probe != nullptr)
+        return; // the opening has failed: the probe's answer says why
     CheckUnderrunLocked(lock);
     const WMPPlayState state = PlayState();
     if (state != wmppsTransitioning && state != wmppsBuffering)
@@ -1062,6 +1125,11 @@ void CPlaybinEngine::HandleWatchdogTick()
     const std::int64_t quietMicroseconds = Now() - session->link->lastProgress.load();
     if (quietMicroseconds < stallMilliseconds.load() * 1000)
         return;
+    const FailureContext context = ContextLocked();
+    if (StallNeedsProbe(context)) {
+        StartProbeLocked(ProbeKind::AskHeaders);
+        return;
+    }
     lock.unlock();
-    FailLocked("连接超时: " + std::to_string(stallMilliseconds.load() / 1000) + " 秒内没有收到数据");
+    FailLocked(FailureOfStall(context));
 }
