@@ -190,3 +190,66 @@ TEST(PlayerFailure, StreamThatStallsWhilePlayingFailsAfterTheStallTimeout)
     EXPECT_EQ(server.RequestCount("/stuck.mp3"), 1u);
     CPlaybinEngine::SetStallTimeout(0ms);
 }
+
+TEST(PlayerFailure, TheErrorObjectHoldsTheLastOpeningsFailureUntilTheNextOpening)
+{
+    LocalHttpServer server;
+    server.AddRoute("/gone.mp3", 404, "gone", "text/html");
+    server.AddRoute("/busy.mp3", 503, "busy", "text/plain");
+    const struct
+    {
+        std::string url;
+        COM_LONG code;
+        COM_LONG condition;
+        COM_LONG remedy;
+        const char* description;
+    } rows[] = {
+        {server.Url("/gone.mp3"), wmpfServerError, 404, wmpRemedyNone, "无法播放：服务器错误 404"},
+        {server.Url("/busy.mp3"), wmpfServerError, 503, wmpRemedyReopen, "无法播放：服务器错误 503"},
+        {"http://127.0.0.1:" + std::to_string(UnusedPort()) + "/x.mp3", wmpfConnectionRefused, 0, wmpRemedyReopen,
+         "无法播放：连接被拒绝"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.url);
+        PlayerFixture fixture;
+        fixture.Open(row.url);
+        ASSERT_TRUE(fixture.WaitForState(wmppsReady, kStepTimeout)) << fixture.Status();
+        EXPECT_EQ(fixture.Status(), row.description);
+        IWMPError* error = nullptr;
+        ASSERT_EQ(fixture.player->get_error(&error), S_OK);
+        COM_LONG count = 0;
+        EXPECT_EQ(error->get_errorCount(&count), S_OK);
+        ASSERT_EQ(count, 1);
+        IWMPErrorItem* item = nullptr;
+        EXPECT_EQ(error->get_item(1, &item), E_INVALIDARG);
+        ASSERT_EQ(error->get_item(0, &item), S_OK);
+        COM_LONG value = -1;
+        item->get_errorCode(&value);
+        EXPECT_EQ(value, row.code);
+        item->get_condition(&value);
+        EXPECT_EQ(value, row.condition);
+        item->get_remedy(&value);
+        EXPECT_EQ(value, row.remedy);
+        BSTR text = nullptr;
+        item->get_errorDescription(&text);
+        EXPECT_EQ(BstrToUtf8(text), row.description);
+        SysFreeString(text);
+        item->Release();
+        // Cleared by hand, and by the next opening.
+        EXPECT_EQ(error->clearErrorQueue(), S_OK);
+        error->get_errorCount(&count);
+        EXPECT_EQ(count, 0);
+        error->Release();
+        fixture.Open(row.url);
+        ASSERT_TRUE(fixture.WaitForState(wmppsReady, kStepTimeout)) << fixture.Status();
+        ASSERT_EQ(fixture.player->get_error(&error), S_OK);
+        error->get_errorCount(&count);
+        EXPECT_EQ(count, 1);
+        error->Release();
+        fixture.Open("");
+        ASSERT_EQ(fixture.player->get_error(&error), S_OK);
+        error->get_errorCount(&count);
+        EXPECT_EQ(count, 0);
+        error->Release();
+    }
+}
