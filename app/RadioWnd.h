@@ -14,7 +14,7 @@
 //   player/Playback.cpp         CreatePlayer, ChooseStation, StationSwitchProc,
 //                               PlayCurrentStation, ResumePlayback, StopPlayback,
 //                               ApplyVolume, AutoRestart, CancelRestart,
-//                               HandleMediaChange
+//                               HandleMediaChange, OnNetworkChanged, OnSleep
 //   player/PlayerStatus.cpp     ConnectPlayerEvents, HandlePlayerStatus,
 //                               RefreshStatusLine
 //   appearance/Settings.cpp     LoadSettings, SaveSkinChoice, SetBackground,
@@ -25,6 +25,7 @@
 // GUI thread, except where a worker's comment says otherwise.
 
 #include "platform/desktop/FileLayout.h"
+#include "platform/desktop/NetworkState.h"
 #include "uilib/UIlib.h"
 
 #include <tinyxml.h>
@@ -119,6 +120,9 @@ public:
     void CancelRestart();
     // WM_PLAYER_MEDIA: the stream's title into "fmTitle".
     LRESULT HandleMediaChange();
+    // The network came or went; the machine goes to sleep or woke.
+    void OnNetworkChanged(bool online);
+    void OnSleep(bool sleeping);
     void ConnectPlayerEvents();
     LRESULT HandlePlayerStatus();
     void RefreshStatusLine();
@@ -193,6 +197,19 @@ public:
     bool stoppedByUser = false;
     // Set while an automatic restart's WM_PLAY_REQUEST waits in the queue.
     bool restartQueued = false;
+    // Why the station chosen last cannot be played, once its reopenings are
+    // spent or none can help; shown instead of "准备就绪" until the next
+    // choice, "play" or "pause".
+    CStdString failureText;
+    // The network and sleep of the machine; made with the player.
+    std::unique_ptr<CNetworkState> networkState;
+    // Set while the chosen station waits for the network (or the machine's
+    // waking) to be opened again, instead of spending its reopenings.
+    bool waitingForNetwork = false;
+    // Between logind's "going to sleep" and "woke".
+    bool asleep = false;
+    // The station was playing, or opening, when the machine went to sleep.
+    bool playingBeforeSleep = false;
     // Set while a volume change waits for kVolumeSaveTimer to be written.
     bool volumeSavePending = false;
     // The desktop's media controls; null without a session bus.

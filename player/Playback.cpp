@@ -1,7 +1,9 @@
 // Playback: the player object, choosing a station, the station-switch thread
 // that stops the old stream before the new one opens, the "play" and "pause"
 // buttons, the volume slider, the automatic restart (on a timer that waits
-// longer each time) and the stream title under the station name.
+// longer each time, and none for a failure a reopening cannot mend) and the
+// stream title under the station name; while the network is away (or the
+// machine sleeps) the station waits for it instead of spending reopenings.
 
 #include "app/RadioWnd.h"
 #include "platform/com/Com.h"
@@ -20,6 +22,48 @@ constexpr UINT kFirstRestartDelayMilliseconds = 1000;
 // Milliseconds the station-switch thread waits before it asks a player that
 // has not let go of the old stream once more.
 constexpr DWORD kStopRetryMilliseconds = 10;
+
+const char* const kWaitingForNetwork = "等待网络...";
+
+// Whether the URL needs the network: a stream on a server, not a file.
+bool NeedsNetwork(const CStdString& url)
+{
+    std::string scheme;
+    const std::string text = url.GetData();
+    const std::size_t colon = text.find("://");
+    if (colon == std::string::npos)
+        return false;
+    for (char ch : text.substr(0, colon))
+        scheme += static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch);
+    return scheme != "file";
+}
+
+// The failure of the player's last opening: its words, and whether opening
+// the stream again may mend it. False when the player reports none.
+bool ReadFailure(IWMPPlayer* player, std::string& description, bool& mendable)
+{
+    IWMPError* error = nullptr;
+    if (player == nullptr || FAILED(player->get_error(&error)) || error == nullptr)
+        return false;
+    COM_LONG count = 0;
+    IWMPErrorItem* item = nullptr;
+    bool found = false;
+    if (SUCCEEDED(error->get_errorCount(&count)) && count > 0 && SUCCEEDED(error->get_item(0, &item)) &&
+        item != nullptr) {
+        BSTR text = nullptr;
+        COM_LONG remedy = wmpRemedyReopen;
+        if (SUCCEEDED(item->get_errorDescription(&text))) {
+            description = BstrToUtf8(text);
+            found = !description.empty();
+        }
+        SysFreeString(text);
+        item->get_remedy(&remedy);
+        mendable = remedy != wmpRemedyNone;
+        item->Release();
+    }
+    error->Release();
+    return found;
+}
 
 bool IsPlayingOrBuffering(IWMPPlayer* player)
 {
@@ -41,6 +85,44 @@ void CRadioWnd::CreatePlayer()
     player = created;
     player->get_settings(&playerSettings);
     player->get_controls(&playerControls);
+    CNetworkState::Callbacks callbacks;
+    callbacks.onlineChanged = [this](bool online) { OnNetworkChanged(online); };
+    callbacks.sleepChanged = [this](bool sleeping) { OnSleep(sleeping); };
+    networkState = std::make_unique<CNetworkState>(std::move(callbacks));
+}
+
+void CRadioWnd::OnNetworkChanged(bool online)
+{
+    if (!online || !waitingForNetwork || asleep)
+        return;
+    // Back: the station that waited opens now, with the reopenings it had.
+    waitingForNetwork = false;
+    PlayCurrentStation();
+}
+
+void CRadioWnd::OnSleep(bool sleeping)
+{
+    WMPPlayState state = wmppsUndefined;
+    if (player != nullptr)
+        player->get_playState(&state);
+    if (sleeping) {
+        asleep = true;
+        playingBeforeSleep = !stoppedByUser && (state == wmppsPlaying || state == wmppsBuffering ||
+                                                state == wmppsTransitioning || restartQueued || waitingForNetwork);
+        return;
+    }
+    asleep = false;
+    if (!playingBeforeSleep || stoppedByUser)
+        return;
+    playingBeforeSleep = false;
+    // A stream that lived through the sleep goes on; one that did not (or
+    // that waited for the machine to wake) is opened again afresh.
+    if (state == wmppsPlaying && !waitingForNetwork)
+        return;
+    CancelRestart();
+    restartCount = 0;
+    waitingForNetwork = false;
+    PlayCurrentStation();
 }
 
 void CRadioWnd::ChooseStation(CControlUI* option)
@@ -52,6 +134,8 @@ void CRadioWnd::ChooseStation(CControlUI* option)
     if (fmName != nullptr)
         fmName->SetText(currentStationName);
     stoppedByUser = false;
+    failureText.Empty();
+    waitingForNetwork = false;
     CancelRestart();
     ::SetEvent(switchEvent);
     restartCount = 0;
@@ -104,6 +188,17 @@ LRESULT CRadioWnd::PlayCurrentStation()
     // bring the stream back.
     if (stoppedByUser)
         return 0;
+    // Without a network (or while the machine sleeps) the station waits for
+    // it rather than failing.
+    if ((asleep || (networkState != nullptr && !networkState->Online())) && NeedsNetwork(currentStationUrl)) {
+        waitingForNetwork = true;
+        if (fmName != nullptr)
+            fmName->SetText(currentStationName);
+        if (statusLabel != nullptr)
+            statusLabel->SetText(kWaitingForNetwork);
+        return 0;
+    }
+    waitingForNetwork = false;
     BSTR url = Utf8ToBstr(currentStationUrl);
     player->put_URL(url);
     SysFreeString(url);
@@ -117,6 +212,8 @@ LRESULT CRadioWnd::PlayCurrentStation()
 void CRadioWnd::ResumePlayback()
 {
     CancelRestart();
+    failureText.Empty();
+    waitingForNetwork = false;
     BSTR url = nullptr;
     const bool holdsUrl = player != nullptr && SUCCEEDED(player->get_URL(&url)) && SysStringLen(url) > 0;
     const std::string held = holdsUrl ? BstrToUtf8(url) : std::string();
@@ -144,6 +241,8 @@ void CRadioWnd::StopPlayback()
     if (playerControls == nullptr)
         return;
     stoppedByUser = true;
+    failureText.Empty();
+    waitingForNetwork = false;
     CancelRestart();
     playerControls->pause();
     playerControls->stop();
@@ -168,9 +267,23 @@ void CRadioWnd::AutoRestart()
     // all of them and spends one restart, not one per status change.
     if (restartQueued)
         return;
-    if (restartCount < kMaxAutomaticRestarts &&
+    // The network is away or the machine sleeps: the station waits for them
+    // and spends nothing.
+    if ((asleep || (networkState != nullptr && !networkState->Online())) && NeedsNetwork(currentStationUrl)) {
+        waitingForNetwork = true;
+        return;
+    }
+    // A failure that no reopening can mend (an HTTP 4xx answer, a format
+    // without a decoder, a page instead of a stream) is said at once; any
+    // other once the reopenings are spent.
+    std::string reason;
+    bool mendable = true;
+    const bool failed = ReadFailure(player, reason, mendable);
+    if (mendable && restartCount < kMaxAutomaticRestarts &&
         ::SetTimer(hWnd, kRestartTimer, kFirstRestartDelayMilliseconds << restartCount, nullptr) != 0)
         restartQueued = true;
+    else if (failed)
+        failureText = reason.c_str();
     ++restartCount;
 }
 

@@ -89,6 +89,12 @@ LRESULT CRadioWnd::HandlePlayerStatus()
     case wmppsReady:
         ::SetTimer(hWnd, kStatusTimer, kIdleTickMilliseconds, nullptr);
         AutoRestart();
+        // A station that cannot be played says why at once; one that waits
+        // for the network says so.
+        if (waitingForNetwork && statusLabel != nullptr)
+            statusLabel->SetText("等待网络...");
+        else if (playState == wmppsReady && !failureText.IsEmpty() && statusLabel != nullptr)
+            statusLabel->SetText(failureText);
         break;
     default:
         break;
@@ -120,11 +126,11 @@ void CRadioWnd::RefreshStatusLine()
         break;
     }
     case wmppsReady:
-        text = "准备就绪";
+        text = waitingForNetwork ? "等待网络..." : failureText.IsEmpty() ? "准备就绪" : failureText.GetData();
         break;
     case wmppsPaused:
     case wmppsStopped:
-        text = "暂停播放";
+        text = waitingForNetwork ? "等待网络..." : "暂停播放";
         break;
     default:
         return;

@@ -27,6 +27,7 @@
 // quiet) pauses it and shows the buffering percentage, until the queue is
 // full again.
 
+#include "platform/wmp/PlaybackFailure.h"
 #include "platform/wmp/PlayerEvent.h"
 #include "platform/wmp/Wmp.h"
 
@@ -79,6 +80,9 @@ public:
     // The current stream's title (ICY StreamTitle, Vorbis comment or ID3
     // tag), UTF-8; "" when it sent none.
     std::string Title() const;
+    // Why the last opening failed; reason wmpfNone while it has not.
+    PlaybackFailure Failure() const;
+    void ClearFailure();
 
     // Time without any data, while Transitioning or Buffering, after which
     // the stream counts as failed. Tests shorten it; it applies from the
@@ -102,12 +106,19 @@ private:
     void HandlePlaylistBody(std::uint64_t sessionId, const std::string& body, const std::string& baseUrl);
     void HandleTitle(std::uint64_t sessionId, const std::string& title);
     void HandleStartFailure(std::uint64_t sessionId);
+    void HandleProbeAnswer(std::uint64_t sessionId, const PlaybackFailure& answer);
+    // Asks the server why the opening failed; its answer ends the opening.
+    void StartProbeLocked(ProbeKind kind);
 
     // Callers hold pipelineMutex.
     void StartSessionLocked();
     void StartPipelineLocked(const std::string& uri);
+    // Opens the next playlist entry in the current session.
+    void StartEntryLocked(const std::string& entry);
     void TeardownLocked();
-    void FailLocked(const std::string& status);
+    // Ends the opening in Ready with the failure's words, unless a playlist
+    // entry is left to try.
+    void FailLocked(const PlaybackFailure& cause);
     void SetPipelineState(int state);
 
     // Callers hold stateMutex.
@@ -118,6 +129,7 @@ private:
     void ChangeOpenStateLocked(WMPOpenState state);
     void ChangeTitleLocked(const std::string& title);
     std::string PlayingStatusLocked() const;
+    FailureContext ContextLocked() const;
     bool SessionIs(std::uint64_t sessionId) const;
     bool LiveLocked() const;
     // A live stream that plays has run dry: pause it and show the percentage.
@@ -141,6 +153,7 @@ private:
     std::string url;
     std::unique_ptr<Session> session;
     std::string title;
+    PlaybackFailure failure;
     std::uint64_t sessionCounter = 0;
     std::atomic<int> volume{100};
 };

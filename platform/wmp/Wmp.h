@@ -18,7 +18,14 @@
 // Status texts: while buffering "缓冲: 45%" — the percentage as digits right
 // before the first '%'; while playing "播放: 128Kbps" — the bit rate in kbit/s
 // as digits two characters after the first ':' (no digits until the stream
-// told it); after an error, what failed.
+// told it); after a failure, why the station cannot be played
+// ("无法播放：连接被拒绝"; docs/player-status.md lists them).
+//
+// Failures: a stream that cannot be played ends in Ready with an Error event;
+// the player's error object then holds one item, the failure of the last
+// opening, until the next opening starts. Its description is the status text,
+// its code a WMPFailure, its condition the HTTP status (0 when there was
+// none), and its remedy says whether opening the stream again may mend it.
 //
 // Stream titles: currentMedia is the media item of what plays; its name, and
 // its "Title" item, is the stream's current title (ICY StreamTitle, Vorbis
@@ -51,12 +58,41 @@ enum WMPOpenState
     wmposMediaOpen = 13,
 };
 
+// Why an opening failed: the error item's errorCode.
+enum WMPFailure
+{
+    wmpfNone = 0,
+    wmpfHostNotFound = 1,      // the server's name does not resolve
+    wmpfConnectionRefused = 2, // nothing listens at the server's port
+    wmpfTimedOut = 3,          // no answer from the server in time
+    wmpfServerError = 4,       // an HTTP answer of 400 or more (condition: the code)
+    wmpfNotAudio = 5,          // the answer is a web page or other text, not a stream
+    wmpfUnsupportedFormat = 6, // audio of a format no installed decoder reads
+    wmpfNoData = 7,            // the server answered, then sent nothing
+    wmpfNetworkDown = 8,       // no route to the server: the machine is offline
+    wmpfNoPlayableEntry = 9,   // a playlist none of whose entries plays
+    wmpfConnectionLost = 10,   // the stream broke off while it played
+    wmpfFileNotFound = 11,     // a local file that is not there
+    wmpfFileUnreadable = 12,   // a local file that cannot be read
+    wmpfNoAudioOutput = 13,    // the audio output cannot be opened
+    wmpfOther = 14,            // anything else; the description says what
+};
+
+// The error item's remedy.
+enum WMPRemedy
+{
+    wmpRemedyNone = 0,   // opening the stream again gives the same failure
+    wmpRemedyReopen = 1, // the failure may pass: opening again may play
+};
+
 extern const CLSID CLSID_WindowsMediaPlayer;   // {6BF52A52-394A-11D3-B153-00C04F79FAA6}
 extern const IID IID_IWMPPlayer;               // {6BF52A4F-394A-11D3-B153-00C04F79FAA6}
 extern const IID IID_IWMPCore;                 // {D84CCA99-CCE2-11D2-9ECC-0000F8085981}
 extern const IID IID_IWMPControls;             // {74C09E02-F828-11D2-A74B-00A0C905F36E}
 extern const IID IID_IWMPSettings;             // {9104D1AB-80C9-4FED-ABF0-2E6417A6DF14}
 extern const IID IID_IWMPMedia;                // {94D55E95-3FAC-11D3-B155-00C04F79FAA6}
+extern const IID IID_IWMPError;                // {A12DCF7D-14AB-4C1B-A8CD-63909F06025B}
+extern const IID IID_IWMPErrorItem;            // {3614C646-3B3B-4DE7-A81E-930E3F2127B3}
 extern const IID IID_IWMPEvents;               // {19A6627B-DA9E-47C1-BB23-00B5E668236A}
 extern const IID DIID__WMPOCXEvents;           // {6BF52A51-394A-11D3-B153-00C04F79FAA6}
 
@@ -92,6 +128,24 @@ struct IWMPMedia : IDispatch
     virtual HRESULT getItemInfo(BSTR item, BSTR* value) = 0;
 };
 
+// One failure: what the player's error object holds.
+struct IWMPErrorItem : IDispatch
+{
+    virtual HRESULT get_errorCode(COM_LONG* code) = 0;          // a WMPFailure
+    virtual HRESULT get_errorDescription(BSTR* description) = 0; // the status text of the failure
+    virtual HRESULT get_condition(COM_LONG* condition) = 0;      // the HTTP status, or 0
+    virtual HRESULT get_remedy(COM_LONG* remedy) = 0;            // a WMPRemedy
+};
+
+// The failures of the current opening (none, or one).
+struct IWMPError : IDispatch
+{
+    virtual HRESULT clearErrorQueue() = 0;
+    virtual HRESULT get_errorCount(COM_LONG* count) = 0;
+    // The caller releases the item; E_INVALIDARG for an index out of range.
+    virtual HRESULT get_item(COM_LONG index, IWMPErrorItem** item) = 0;
+};
+
 struct IWMPPlayer : IDispatch
 {
     virtual HRESULT close() = 0;
@@ -105,6 +159,8 @@ struct IWMPPlayer : IDispatch
     virtual HRESULT get_status(BSTR* status) = 0;
     // A snapshot of the current media item; the caller releases it.
     virtual HRESULT get_currentMedia(IWMPMedia** media) = 0;
+    // The caller releases the error object.
+    virtual HRESULT get_error(IWMPError** error) = 0;
 };
 
 // The event interface a sink implements, in its published order (also

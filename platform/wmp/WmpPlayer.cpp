@@ -75,6 +75,151 @@ private:
     const std::string title;
 };
 
+// One failure, as the error object hands it out.
+class CWmpErrorItem final : public IWMPErrorItem
+{
+public:
+    explicit CWmpErrorItem(PlaybackFailure failure) : failure(std::move(failure)) {}
+
+    HRESULT QueryInterface(REFIID iid, void** object) override
+    {
+        if (object == nullptr)
+            return E_POINTER;
+        if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IDispatch) ||
+            IsEqualGUID(iid, IID_IWMPErrorItem)) {
+            *object = static_cast<IWMPErrorItem*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return ++references; }
+    ULONG Release() override
+    {
+        const ULONG left = --references;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+    HRESULT GetTypeInfoCount(unsigned int* count) override
+    {
+        if (count == nullptr)
+            return E_POINTER;
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT GetTypeInfo(unsigned int, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT GetIDsOfNames(REFIID, OLECHAR**, unsigned int, LCID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT Invoke(DISPID, REFIID, LCID, std::uint16_t, DISPPARAMS*, VARIANT*, EXCEPINFO*, unsigned int*) override
+    {
+        return E_NOTIMPL;
+    }
+
+    HRESULT get_errorCode(COM_LONG* code) override { return Give(failure.reason, code); }
+    HRESULT get_errorDescription(BSTR* description) override
+    {
+        return GiveString(FailureText(failure), description);
+    }
+    HRESULT get_condition(COM_LONG* condition) override
+    {
+        return Give(static_cast<COM_LONG>(failure.httpStatus), condition);
+    }
+    HRESULT get_remedy(COM_LONG* remedy) override
+    {
+        return Give(ReopeningMayMend(failure) ? wmpRemedyReopen : wmpRemedyNone, remedy);
+    }
+
+private:
+    static HRESULT Give(COM_LONG value, COM_LONG* result)
+    {
+        if (result == nullptr)
+            return E_POINTER;
+        *result = value;
+        return S_OK;
+    }
+
+    std::atomic<ULONG> references{1};
+    const PlaybackFailure failure;
+};
+
+// The error object: a snapshot of the failure of the last opening, taken
+// when it is asked for; clearing it clears the player's as well.
+class CWmpError final : public IWMPError
+{
+public:
+    CWmpError(IWMPPlayer* owner, CPlaybinEngine& engine, PlaybackFailure failure)
+        : owner(owner), engine(engine), failure(std::move(failure))
+    {
+        owner->AddRef();
+    }
+    ~CWmpError() { owner->Release(); }
+
+    HRESULT QueryInterface(REFIID iid, void** object) override
+    {
+        if (object == nullptr)
+            return E_POINTER;
+        if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IDispatch) || IsEqualGUID(iid, IID_IWMPError)) {
+            *object = static_cast<IWMPError*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return ++references; }
+    ULONG Release() override
+    {
+        const ULONG left = --references;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+    HRESULT GetTypeInfoCount(unsigned int* count) override
+    {
+        if (count == nullptr)
+            return E_POINTER;
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT GetTypeInfo(unsigned int, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT GetIDsOfNames(REFIID, OLECHAR**, unsigned int, LCID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT Invoke(DISPID, REFIID, LCID, std::uint16_t, DISPPARAMS*, VARIANT*, EXCEPINFO*, unsigned int*) override
+    {
+        return E_NOTIMPL;
+    }
+
+    HRESULT clearErrorQueue() override
+    {
+        failure = PlaybackFailure();
+        engine.ClearFailure();
+        return S_OK;
+    }
+    HRESULT get_errorCount(COM_LONG* count) override
+    {
+        if (count == nullptr)
+            return E_POINTER;
+        *count = failure.reason != wmpfNone ? 1 : 0;
+        return S_OK;
+    }
+    HRESULT get_item(COM_LONG index, IWMPErrorItem** item) override
+    {
+        if (item == nullptr)
+            return E_POINTER;
+        *item = nullptr;
+        if (index != 0 || failure.reason == wmpfNone)
+            return E_INVALIDARG;
+        *item = new (std::nothrow) CWmpErrorItem(failure);
+        return *item != nullptr ? S_OK : E_OUTOFMEMORY;
+    }
+
+private:
+    std::atomic<ULONG> references{1};
+    IWMPPlayer* owner; // keeps the engine alive
+    CPlaybinEngine& engine;
+    PlaybackFailure failure;
+};
+
 } // namespace
 
 HRESULT CWmpPlayer::Create(REFIID iid, void** object)
@@ -235,6 +380,14 @@ HRESULT CWmpPlayer::get_currentMedia(IWMPMedia** media)
         return E_POINTER;
     *media = new (std::nothrow) CWmpMedia(engine->Url(), engine->Title());
     return *media != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT CWmpPlayer::get_error(IWMPError** error)
+{
+    if (error == nullptr)
+        return E_POINTER;
+    *error = new (std::nothrow) CWmpError(this, *engine, engine->Failure());
+    return *error != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
 // ------------------------------------------------ IConnectionPointContainer

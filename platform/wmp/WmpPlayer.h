@@ -43,6 +43,7 @@ public:
     HRESULT get_settings(IWMPSettings** settings) override;
     HRESULT get_status(BSTR* status) override;
     HRESULT get_currentMedia(IWMPMedia** media) override;
+    HRESULT get_error(IWMPError** error) override;
 
     HRESULT FindConnectionPoint(REFIID iid, IConnectionPoint** point) override;
 

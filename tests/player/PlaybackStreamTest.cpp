@@ -379,7 +379,7 @@ TEST_F(PlaybackIcecast, ServerBackAfterThreeSecondsIsReachedByItself)
     EXPECT_LE(window->restartCount, 3);
 }
 
-TEST_F(PlaybackIcecast, ServerGoneForGoodIsReopenedThreeTimesThenReady)
+TEST_F(PlaybackIcecast, ServerGoneForGoodIsReopenedThreeTimesThenSaysWhy)
 {
     server->AddMount("/gone.mp3", MountFormat::Mp3);
     StartOnStationPage(OneRegion(StationXml("停播台", server->Url("/gone.mp3"))));
@@ -395,7 +395,8 @@ TEST_F(PlaybackIcecast, ServerGoneForGoodIsReopenedThreeTimesThenReady)
     PumpFor(5s);
     EXPECT_EQ(Openings(), before + 3);
     EXPECT_EQ(State(), wmppsReady);
-    EXPECT_EQ(StatusLine(), "准备就绪");
+    // The reopenings spent, the status line says why, not "准备就绪".
+    EXPECT_EQ(StatusLine(), "无法播放：连接被拒绝");
 }
 
 TEST_F(PlaybackIcecast, StalledConnectionNeverHoldsTheWindow)

@@ -315,3 +315,12 @@ CScriptedPlayerClass::~CScriptedPlayerClass()
     scriptedPlayer = nullptr;
     player->Release();
 }
+
+HRESULT CScriptedPlayer::get_error(IWMPError** error)
+{
+    // A scripted player reports no failures of its own: the window falls
+    // back to the play states alone.
+    if (error != nullptr)
+        *error = nullptr;
+    return E_NOTIMPL;
+}

@@ -75,7 +75,7 @@ TEST(PlayerFailure, NotFoundAnswersReachReadyWithTheStatusCode)
     }
 }
 
-TEST(PlayerFailure, UnreachablePortReachesReadySayingTheServerCannotBeReached)
+TEST(PlayerFailure, UnreachablePortReachesReadySayingTheConnectionWasRefused)
 {
     const std::string base = "http://127.0.0.1:" + std::to_string(UnusedPort());
     for (const char* path : {"/live.mp3", "/listen.pls", "/stream"}) {
@@ -83,7 +83,7 @@ TEST(PlayerFailure, UnreachablePortReachesReadySayingTheServerCannotBeReached)
         PlayerFixture fixture;
         fixture.Open(base + path);
         ASSERT_TRUE(fixture.WaitForState(wmppsReady, kStepTimeout)) << fixture.Status();
-        ExpectFailure(fixture, "无法连接");
+        ExpectFailure(fixture, "无法播放：连接被拒绝");
     }
 }
 
@@ -95,7 +95,7 @@ TEST(PlayerFailure, MissingLocalFileAndUndecodableDataReachReady)
         PlayerFixture fixture;
         fixture.Open(folder + "/absent.mp3");
         ASSERT_TRUE(fixture.WaitForState(wmppsReady, kStepTimeout)) << fixture.Status();
-        ExpectFailure(fixture, "找不到文件");
+        ExpectFailure(fixture, "无法播放：找不到文件");
     }
     {
         PlayerFixture fixture;
@@ -139,11 +139,22 @@ TEST(PlayerFailure, StreamWithoutDataCountsAsFailedAfterTheStallTimeout)
 {
     CPlaybinEngine::SetStallTimeout(1500ms);
     LocalHttpServer server;
-    // Headers and nothing else; a server that never answers at all.
+    // Headers and nothing else: the station sends nothing; a server that
+    // never answers at all: the connection timed out.
     server.AddStallingRoute("/silent.mp3", StallPoint::AfterHeaders);
     server.AddStallingRoute("/mute.mp3", StallPoint::BeforeHeaders);
     server.AddStallingRoute("/silent.pls", StallPoint::BeforeHeaders);
-    for (const char* path : {"/silent.mp3", "/mute.mp3", "/silent.pls"}) {
+    const struct
+    {
+        const char* path;
+        const char* words;
+    } rows[] = {
+        {"/silent.mp3", "无法播放：电台没有数据"},
+        {"/mute.mp3", "无法播放：连接超时"},
+        {"/silent.pls", "无法播放：连接超时"},
+    };
+    for (const auto& row : rows) {
+        const char* path = row.path;
         SCOPED_TRACE(path);
         PlayerFixture fixture;
         const auto start = std::chrono::steady_clock::now();
@@ -151,7 +162,7 @@ TEST(PlayerFailure, StreamWithoutDataCountsAsFailedAfterTheStallTimeout)
         ASSERT_TRUE(fixture.WaitForState(wmppsReady, kStepTimeout)) << fixture.Status();
         const auto waited = std::chrono::steady_clock::now() - start;
         EXPECT_GE(waited, 1500ms);
-        ExpectFailure(fixture, "没有收到数据");
+        ExpectFailure(fixture, row.words);
     }
     CPlaybinEngine::SetStallTimeout(0ms);
     EXPECT_EQ(CPlaybinEngine::StallTimeout(), 15000ms);
@@ -171,11 +182,74 @@ TEST(PlayerFailure, StreamThatStallsWhilePlayingFailsAfterTheStallTimeout)
     // stream fails instead of hanging.
     ASSERT_TRUE(fixture.WaitForState(wmppsReady, kStepTimeout + 20s)) << fixture.Status();
     fixture.Settle();
-    EXPECT_NE(fixture.Status().find("没有收到数据"), std::string::npos) << fixture.Status();
+    EXPECT_EQ(fixture.Status(), "无法播放：电台没有数据");
     const std::vector<long> states = fixture.sink->PlayStates();
     ASSERT_GE(states.size(), 2u);
     EXPECT_TRUE(states[states.size() - 2] == wmppsBuffering || states[states.size() - 2] == wmppsTransitioning)
         << states[states.size() - 2]; // ran dry or never started, waited, gave up
     EXPECT_EQ(server.RequestCount("/stuck.mp3"), 1u);
     CPlaybinEngine::SetStallTimeout(0ms);
+}
+
+TEST(PlayerFailure, TheErrorObjectHoldsTheLastOpeningsFailureUntilTheNextOpening)
+{
+    LocalHttpServer server;
+    server.AddRoute("/gone.mp3", 404, "gone", "text/html");
+    server.AddRoute("/busy.mp3", 503, "busy", "text/plain");
+    const struct
+    {
+        std::string url;
+        COM_LONG code;
+        COM_LONG condition;
+        COM_LONG remedy;
+        const char* description;
+    } rows[] = {
+        {server.Url("/gone.mp3"), wmpfServerError, 404, wmpRemedyNone, "无法播放：服务器错误 404"},
+        {server.Url("/busy.mp3"), wmpfServerError, 503, wmpRemedyReopen, "无法播放：服务器错误 503"},
+        {"http://127.0.0.1:" + std::to_string(UnusedPort()) + "/x.mp3", wmpfConnectionRefused, 0, wmpRemedyReopen,
+         "无法播放：连接被拒绝"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.url);
+        PlayerFixture fixture;
+        fixture.Open(row.url);
+        ASSERT_TRUE(fixture.WaitForState(wmppsReady, kStepTimeout)) << fixture.Status();
+        EXPECT_EQ(fixture.Status(), row.description);
+        IWMPError* error = nullptr;
+        ASSERT_EQ(fixture.player->get_error(&error), S_OK);
+        COM_LONG count = 0;
+        EXPECT_EQ(error->get_errorCount(&count), S_OK);
+        ASSERT_EQ(count, 1);
+        IWMPErrorItem* item = nullptr;
+        EXPECT_EQ(error->get_item(1, &item), E_INVALIDARG);
+        ASSERT_EQ(error->get_item(0, &item), S_OK);
+        COM_LONG value = -1;
+        item->get_errorCode(&value);
+        EXPECT_EQ(value, row.code);
+        item->get_condition(&value);
+        EXPECT_EQ(value, row.condition);
+        item->get_remedy(&value);
+        EXPECT_EQ(value, row.remedy);
+        BSTR text = nullptr;
+        item->get_errorDescription(&text);
+        EXPECT_EQ(BstrToUtf8(text), row.description);
+        SysFreeString(text);
+        item->Release();
+        // Cleared by hand, and by the next opening.
+        EXPECT_EQ(error->clearErrorQueue(), S_OK);
+        error->get_errorCount(&count);
+        EXPECT_EQ(count, 0);
+        error->Release();
+        fixture.Open(row.url);
+        ASSERT_TRUE(fixture.WaitForState(wmppsReady, kStepTimeout)) << fixture.Status();
+        ASSERT_EQ(fixture.player->get_error(&error), S_OK);
+        error->get_errorCount(&count);
+        EXPECT_EQ(count, 1);
+        error->Release();
+        fixture.Open("");
+        ASSERT_EQ(fixture.player->get_error(&error), S_OK);
+        error->get_errorCount(&count);
+        EXPECT_EQ(count, 0);
+        error->Release();
+    }
 }
