@@ -370,6 +370,12 @@ bool DesktopSession::StartNotificationArea()
     return true;
 }
 
+void DesktopSession::KillServer()
+{
+    if (server != nullptr)
+        server->Kill();
+}
+
 ToolResult DesktopSession::Run(const std::vector<std::string>& arguments, std::chrono::milliseconds timeout) const
 {
     ToolResult result;

@@ -117,6 +117,10 @@ public:
     int Width() const { return options.width; }
     int Height() const { return options.height; }
 
+    // Kills the X server at once (SIGKILL), as a crash or a lost remote
+    // display would end it; the programs on it lose their connection.
+    void KillServer();
+
     // Runs an X tool on this display and waits at most `timeout` for it.
     ToolResult Run(const std::vector<std::string>& arguments, std::chrono::milliseconds timeout = 10s) const;
 
