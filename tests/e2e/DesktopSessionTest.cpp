@@ -4,7 +4,7 @@
 // front and ends with 0, over the bus or, without one, through the runtime
 // folder's socket), and the media controls reaching the running program.
 
-#include "platform/desktop/DesktopTestSupport.h"
+#include "support/DesktopSession.h"
 #include "platform/wmp/PlayerTestSupport.h"
 #include "support/IcecastServer.h"
 #include "support/LocalHttpServer.h"

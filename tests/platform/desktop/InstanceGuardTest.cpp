@@ -1,7 +1,7 @@
 // One player per user: a later start hands over to the running one, on the
 // session bus and, without one, through a socket in the runtime folder.
 
-#include "platform/desktop/DesktopTestSupport.h"
+#include "support/DesktopSession.h"
 #include "platform/desktop/InstanceGuard.h"
 
 #include <gtest/gtest.h>
