@@ -232,3 +232,15 @@ TEST_F(DesktopSession, TerminatedWhileAStationPlaysEndsWithZero)
     EXPECT_EQ(program.Wait(10s), 0) << program.Output();
     EXPECT_TRUE(WaitUntil([&] { return icecast.Listeners("/radio.mp3") == 0; }, 10s)) << "the stream stayed open";
 }
+
+// The session bus going away is the end of the desktop session: the program
+// leaves the orderly way, exit code 0.
+TEST_F(DesktopSession, TheEndOfTheSessionBusEndsTheProgramWithZero)
+{
+    CPrivateSessionBus bus;
+    ASSERT_TRUE(bus.Started());
+    CChildProcess program({run + "/orvane-radio"}, Session(bus.Address()));
+    ASSERT_FALSE(WaitForWindow().empty()) << program.Output();
+    bus.End();
+    EXPECT_EQ(program.Wait(10s), 0) << program.Output();
+}

@@ -284,6 +284,9 @@ public:
     ~CPrivateSessionBus();
     const std::string& Address() const { return address; }
     bool Started() const { return !address.empty(); }
+    // Ends the daemon, as the end of a desktop session does; its clients see
+    // their connection close.
+    void End() { daemon.reset(); }
 
 private:
     std::string folder;
