@@ -35,6 +35,7 @@
 
 #include "app/RadioWndRun.h"
 #include "platform/wmp/PlayerTestSupport.h"
+#include "support/DesktopSession.h"
 #include "support/LocalHttpServer.h"
 #include "bench/support/ChildProcess.h"
 
@@ -131,22 +132,19 @@ class CXServer
 public:
     CXServer()
     {
-        for (int number = 90; number < 190 && display == nullptr; ++number) {
-            if (fs::exists("/tmp/.X" + std::to_string(number) + "-lock") ||
-                fs::exists("/tmp/.X11-unix/X" + std::to_string(number)))
-                continue;
-            name = ":" + std::to_string(number);
-            // -br: a black root, so a window that has not painted reads black.
-            server = std::make_unique<CProcess>(
-                std::vector<std::string>{"Xvfb", name, "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-br"},
-                std::map<std::string, std::string>{});
-            const auto deadline = Clock::now() + 10s;
-            while (display == nullptr && Clock::now() < deadline) {
-                std::this_thread::sleep_for(20ms);
-                display = ::XOpenDisplay(name.c_str());
-            }
+        // The tests' own X server: a display number Xvfb picks itself, and
+        // -noreset, so the server does not start over between two windows.
+        // -br: a black root, so a window that has not painted reads black.
+        server = std::make_unique<orvane::test::DesktopSession>(
+            orvane::test::DesktopSession::Options{1280, 1024, false, true, false});
+        if (!server->Ready())
+            return;
+        name = server->Display();
+        const auto deadline = Clock::now() + 10s;
+        while (display == nullptr && Clock::now() < deadline) {
+            display = ::XOpenDisplay(name.c_str());
             if (display == nullptr)
-                server.reset();
+                std::this_thread::sleep_for(20ms);
         }
     }
 
@@ -203,7 +201,7 @@ public:
 
 private:
     std::string name;
-    std::unique_ptr<CProcess> server;
+    std::unique_ptr<orvane::test::DesktopSession> server;
     Display* display = nullptr;
 };
 

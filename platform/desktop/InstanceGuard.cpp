@@ -3,11 +3,18 @@
 #include "platform/desktop/InstanceAdaptor.h"
 #include "platform/win/WinApplication.h"
 
+#include "platform/win/Win.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusError>
+#include <QDBusReply>
 #include <QDBusMessage>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+
+#include <sys/stat.h>
 
 #include <cstdlib>
 
@@ -15,10 +22,26 @@ namespace {
 
 constexpr const char* kObjectPath = "/org/orvane/Radio";
 constexpr const char* kInterface = "org.orvane.Radio.Instance";
-// Milliseconds a later start waits for the running player to answer.
-constexpr int kAnswerMilliseconds = 5000;
-// The one request a later start sends through the socket.
+// Milliseconds a later start waits for the running player to answer. A
+// player that does not answer within them is stuck (stopped, or hung on its
+// way out) and the later start takes its place.
+constexpr int kAnswerMilliseconds = 1000;
+// The one request a later start sends through the socket, and the running
+// player's answer to it.
 constexpr const char kRaiseRequest[] = "raise\n";
+constexpr const char kRaiseAnswer[] = "ok\n";
+
+// The inode of the file at `path`, 0 when there is none.
+ino_t InodeOf(const QString& path)
+{
+    struct stat status = {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_ino : 0;
+}
+
+// A server whose socket file a later start took over. Closing it would remove
+// that start's socket file (QLocalServer removes the file of its name), so it
+// is left open until the process ends; kept here so it stays reachable.
+QLocalServer* abandonedServer = nullptr;
 
 } // namespace
 
@@ -29,6 +52,8 @@ struct CInstanceGuard::TPrivate
     std::string holder;
     QObject* busObject = nullptr;
     QLocalServer* server = nullptr;
+    QString socketPath;
+    ino_t socketInode = 0;
 
     void RequestRaise()
     {
@@ -45,42 +70,87 @@ struct CInstanceGuard::TPrivate
         // The object is there before the name, so a start that sees the name
         // always finds someone to answer.
         bus.registerObject(QLatin1String(kObjectPath), busObject, QDBusConnection::ExportAdaptors);
-        if (bus.registerService(QLatin1String(kInstanceBusName))) {
-            holder = "bus";
+        if (RegisterName(bus, QDBusConnectionInterface::DontQueueService))
             return InstanceClaim::First;
-        }
-        bus.unregisterObject(QLatin1String(kObjectPath));
-        delete busObject;
-        busObject = nullptr;
         const QDBusMessage call = QDBusMessage::createMethodCall(
             QLatin1String(kInstanceBusName), QLatin1String(kObjectPath), QLatin1String(kInterface),
             QStringLiteral("Raise"));
-        bus.call(call, QDBus::Block, kAnswerMilliseconds);
-        return InstanceClaim::HandedOver;
+        const QDBusMessage answer = bus.call(call, QDBus::Block, kAnswerMilliseconds);
+        if (!Unanswered(answer) || !RegisterName(bus, QDBusConnectionInterface::ReplaceExistingService)) {
+            bus.unregisterObject(QLatin1String(kObjectPath));
+            delete busObject;
+            busObject = nullptr;
+            return InstanceClaim::HandedOver;
+        }
+        return InstanceClaim::First;
     }
 
-    static bool AskRunning(const QString& path)
+    // Claims the name, letting a later start take it over should this player
+    // stop answering. A player that loses the name to one ends: two players
+    // would otherwise play side by side once it runs again.
+    bool RegisterName(QDBusConnection bus, QDBusConnectionInterface::ServiceQueueOptions queue)
+    {
+        QDBusConnectionInterface* busInterface = bus.interface();
+        if (busInterface == nullptr)
+            return false;
+        const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply = busInterface->registerService(
+            QLatin1String(kInstanceBusName), queue, QDBusConnectionInterface::AllowReplacement);
+        if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered)
+            return false;
+        QObject::connect(busInterface, &QDBusConnectionInterface::serviceUnregistered, busObject,
+                         [this](const QString& name) {
+                             if (name != QLatin1String(kInstanceBusName) || holder != "bus")
+                                 return;
+                             holder.clear();
+                             PostQuitMessage(0);
+                         });
+        holder = "bus";
+        return true;
+    }
+
+    // Whether the running player let the call time out (rather than answer
+    // it, or fail it for a reason of its own).
+    static bool Unanswered(const QDBusMessage& answer)
+    {
+        if (answer.type() != QDBusMessage::ErrorMessage)
+            return false;
+        const QDBusError::ErrorType error = QDBusError(answer).type();
+        return error == QDBusError::NoReply || error == QDBusError::Timeout || error == QDBusError::TimedOut;
+    }
+
+    enum class Answer { None, Answered, Silent };
+
+    // Asks the player behind the socket to come to the front. Silent: it
+    // took the request but did not answer within the time.
+    static Answer AskRunning(const QString& path)
     {
         QLocalSocket socket;
         socket.connectToServer(path);
         if (!socket.waitForConnected(kAnswerMilliseconds))
-            return false;
+            return Answer::None;
         socket.write(kRaiseRequest);
         socket.waitForBytesWritten(kAnswerMilliseconds);
+        const bool answered = socket.canReadLine() || socket.waitForReadyRead(kAnswerMilliseconds);
+        const bool understood = answered && socket.readLine() == kRaiseAnswer;
         socket.disconnectFromServer();
-        return true;
+        return understood ? Answer::Answered : Answer::Silent;
     }
 
     InstanceClaim ClaimOnSocket(const QString& path)
     {
-        if (AskRunning(path))
+        const Answer first = AskRunning(path);
+        if (first == Answer::Answered)
             return InstanceClaim::HandedOver;
+        // A player that took the request and never answered is stuck: its
+        // socket file is taken over.
+        if (first == Answer::Silent)
+            QLocalServer::removeServer(path);
         // The runtime folder is the user's alone, so the socket needs no
         // permissions of its own; and binding a path that exists fails,
         // which is what tells two starts at the same moment apart.
         server = new QLocalServer();
         if (!server->listen(path)) {
-            if (AskRunning(path)) {
+            if (AskRunning(path) == Answer::Answered) {
                 delete server;
                 server = nullptr;
                 return InstanceClaim::HandedOver;
@@ -98,13 +168,17 @@ struct CInstanceGuard::TPrivate
                 QObject::connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
                 QObject::connect(client, &QLocalSocket::readyRead, client, [this, client] {
                     while (client->canReadLine()) {
-                        if (client->readLine() == kRaiseRequest)
+                        if (client->readLine() == kRaiseRequest) {
+                            client->write(kRaiseAnswer);
                             RequestRaise();
+                        }
                     }
                 });
             }
         });
         holder = "socket";
+        socketPath = path;
+        socketInode = InodeOf(path);
         return InstanceClaim::First;
     }
 };
@@ -116,13 +190,20 @@ CInstanceGuard::CInstanceGuard()
 
 CInstanceGuard::~CInstanceGuard()
 {
+    d->holder.clear();
     if (d->busObject != nullptr) {
         QDBusConnection bus = QDBusConnection::sessionBus();
         bus.unregisterService(QLatin1String(kInstanceBusName));
         bus.unregisterObject(QLatin1String(kObjectPath));
         delete d->busObject;
     }
-    delete d->server; // closing it removes the socket file
+    if (d->server != nullptr && InodeOf(d->socketPath) != d->socketInode) {
+        // Taken over by a later start while this player did not answer.
+        d->server->disconnect();
+        abandonedServer = d->server;
+    } else {
+        delete d->server; // closing it removes the socket file
+    }
 }
 
 InstanceClaim CInstanceGuard::Claim()

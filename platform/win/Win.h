@@ -437,6 +437,17 @@ LRESULT DispatchMessage(const MSG* message);
 // message loop ends as it does for the program's own quit. For the process
 // entry point, once; a second such signal ends the process at once.
 void PostQuitMessageAtEndOfSession();
+// Our own: what runs when the connection to the display is lost. Qt's X11
+// plugin then ends the process with exit(1) on the GUI thread as soon as the
+// handler returns, and the exit handlers start; the handler is the last
+// chance to stop every thread of the program in order. GUI thread; null
+// clears it. It runs at most once.
+void SetDisplayLostHandler(void (*handler)(void* context), void* context);
+// Our own: the bound on a way out that something holds up. Unless the process
+// has ended by then, it ends `milliseconds` from now with `exitCode`, without
+// running the exit handlers, after a line on standard error. Any thread; the
+// earliest deadline set wins.
+void EndProcessWithin(DWORD milliseconds, int exitCode);
 // Our own: ends the window layer before the entry point returns. Destroys
 // every window still open, then frees the Qt application with everything it
 // owns (notification-area icons among them), so nothing of Qt is left to the
@@ -487,6 +498,14 @@ constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
 HANDLE CreateThread(LPTHREAD_START_ROUTINE routine, void* parameter);
 // Asks the thread to stop and waits for it; TRUE once it has ended.
 BOOL StopThread(HANDLE thread);
+// Our own: asks every thread that CreateThread made and that still runs
+// (other than the caller) to stop, the latest started first, waiting for each
+// to end before the next; at most `milliseconds` in all. TRUE when every one
+// ended; a thread that did not is left running, its handle no longer valid.
+// The way out of the process calls it; an exit handler of the thread layer
+// calls it too, so a library that ends the process with exit() leaves no
+// thread of ours running past the exit handlers registered before it.
+BOOL StopAllThreads(DWORD milliseconds);
 // Whether the calling thread was asked to stop (always false on the GUI thread).
 bool IsStopRequested();
 

@@ -5,6 +5,7 @@
 #include "platform/win/WindowWidget.h"
 
 #include <QAbstractEventDispatcher>
+#include <QString>
 #include <QApplication>
 #include <QSocketNotifier>
 #include <QThread>
@@ -15,7 +16,12 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace
@@ -52,6 +58,46 @@ protected:
         return false;
     }
 };
+
+// The handler for a lost display and its context; GUI thread only.
+void (*displayLostHandler)(void*) = nullptr;
+void* displayLostContext = nullptr;
+bool displayLostHandled = false;
+QtMessageHandler earlierMessageHandler = nullptr;
+
+// What Qt's X11 plugin says just before it calls exit(1) because the
+// connection to the server broke. Qt gives no other word of it.
+constexpr char kDisplayLostWarning[] = "The X11 connection broke";
+
+void WatchForLostDisplay(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (earlierMessageHandler != nullptr)
+        earlierMessageHandler(type, context, message);
+    if (type != QtWarningMsg || !message.startsWith(QLatin1String(kDisplayLostWarning)))
+        return;
+    if (!CWinApplication::OnGuiThread() || displayLostHandled || displayLostHandler == nullptr)
+        return;
+    displayLostHandled = true;
+    displayLostHandler(displayLostContext);
+}
+
+// The earliest deadline of EndProcessWithin and its watcher. Never
+// destroyed: the watcher waits through the exit handlers it bounds, and a
+// condition variable destroyed under a waiter blocks for ever.
+struct CProcessDeadline
+{
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::chrono::steady_clock::time_point at = std::chrono::steady_clock::time_point::max();
+    int exitCode = 0;
+    bool watching = false;
+};
+
+CProcessDeadline& ProcessDeadline()
+{
+    static auto* deadline = new CProcessDeadline;
+    return *deadline;
+}
 
 // QApplication keeps references to argc and argv for its whole life.
 int applicationArgc = 1;
@@ -176,6 +222,43 @@ QObject* CWinApplication::Owner()
 QObject* WinLayerOwner()
 {
     return CWinApplication::Owner();
+}
+
+void SetDisplayLostHandler(void (*handler)(void* context), void* context)
+{
+    if (!CWinApplication::Ensure())
+        return;
+    static bool installed = false;
+    if (!installed)
+    {
+        installed = true;
+        earlierMessageHandler = qInstallMessageHandler(&WatchForLostDisplay);
+    }
+    displayLostHandler = handler;
+    displayLostContext = context;
+}
+
+void EndProcessWithin(DWORD milliseconds, int exitCode)
+{
+    CProcessDeadline& deadline = ProcessDeadline();
+    const auto at = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    std::lock_guard lock(deadline.mutex);
+    if (at >= deadline.at)
+        return;
+    deadline.at = at;
+    deadline.exitCode = exitCode;
+    deadline.changed.notify_all();
+    if (deadline.watching)
+        return;
+    deadline.watching = true;
+    std::thread([&deadline] {
+        std::unique_lock wait(deadline.mutex);
+        while (std::chrono::steady_clock::now() < deadline.at)
+            deadline.changed.wait_until(wait, deadline.at);
+        std::fputs("orvane-radio: the way out took too long; ending now\n", stderr);
+        std::fflush(stderr);
+        ::_exit(deadline.exitCode);
+    }).detach();
 }
 
 void PostQuitMessageAtEndOfSession()

@@ -6,14 +6,27 @@
 // handful of threads and events, so waking every waiter on each change costs
 // nothing worth measuring and keeps every wake-up (event, end of a thread,
 // stop request) in one place where none can be missed.
+//
+// The lock, the condition variable and the object set are made on first use
+// and never destroyed. A library that ends the process with exit() (Qt's X11
+// plugin when the display goes) runs the exit handlers while our threads may
+// still wait here; a destructor of a condition variable with waiters blocks
+// for ever, and one of a lock or a set under a running thread is a crash.
+// What is never destroyed can do neither. On top of that the first thread
+// made registers an exit handler that stops every thread still running, so
+// no thread of ours runs on past the exit handlers that come after it.
 
 #include "platform/win/Win.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <unordered_set>
+#include <vector>
 
 namespace
 {
@@ -46,17 +59,42 @@ struct CEventObject : CKernelObject
 
 struct CThreadObject : CKernelObject
 {
-    CThreadObject() : CKernelObject(CObjectKind::Thread) {}
+    explicit CThreadObject(std::uint64_t startNumber) : CKernelObject(CObjectKind::Thread), startNumber(startNumber) {}
+    // Which start this was: StopAllThreads stops the latest first.
+    std::uint64_t startNumber;
     std::thread thread;
     bool stopRequested = false;
     bool finished = false;
     DWORD exitCode = 0;
 };
 
-std::mutex objectMutex;
-std::condition_variable objectChanged;
-std::unordered_set<CKernelObject*> liveObjects;
+// Never destroyed (see the top of the file).
+struct CThreadLayer
+{
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::unordered_set<CKernelObject*> live;
+    std::uint64_t startsSoFar = 0;
+};
+
+CThreadLayer& Layer()
+{
+    static CThreadLayer* layer = new CThreadLayer;
+    return *layer;
+}
+
+// Milliseconds the exit handler waits, in all, for the threads still running.
+constexpr DWORD kExitStopMilliseconds = 1000;
+
+std::mutex& objectMutex = Layer().mutex;
+std::condition_variable& objectChanged = Layer().changed;
+std::unordered_set<CKernelObject*>& liveObjects = Layer().live;
 thread_local CThreadObject* currentThread = nullptr;
+
+void StopThreadsAtExit()
+{
+    StopAllThreads(kExitStopMilliseconds);
+}
 
 CKernelObject* FindObject(HANDLE handle)
 {
@@ -93,9 +131,12 @@ HANDLE CreateThread(LPTHREAD_START_ROUTINE routine, void* parameter)
 {
     if (routine == nullptr)
         return nullptr;
-    auto* object = new CThreadObject;
+    static std::once_flag exitHandler;
+    std::call_once(exitHandler, [] { std::atexit(&StopThreadsAtExit); });
+    CThreadObject* object = nullptr;
     {
         std::lock_guard lock(objectMutex);
+        object = new CThreadObject(++Layer().startsSoFar);
         liveObjects.insert(object);
     }
     try
@@ -143,6 +184,50 @@ BOOL StopThread(HANDLE thread)
     object->closed = true;
     FreeIfUnused(object);
     return TRUE;
+}
+
+BOOL StopAllThreads(DWORD milliseconds)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    std::vector<CThreadObject*> running;
+    {
+        std::lock_guard lock(objectMutex);
+        for (CKernelObject* object : liveObjects)
+        {
+            auto* thread = static_cast<CThreadObject*>(object);
+            if (object->kind == CObjectKind::Thread && thread != currentThread && !thread->stopRequested)
+                running.push_back(thread);
+        }
+        // Only one caller stops a thread; StopThread and CloseHandle find it gone.
+        for (CThreadObject* thread : running)
+            liveObjects.erase(thread);
+    }
+    // The latest first: a thread may use what an earlier one serves, never
+    // the other way round (the station-switch thread goes before the update
+    // worker, as in the main window's teardown).
+    std::sort(running.begin(), running.end(),
+              [](const CThreadObject* a, const CThreadObject* b) { return a->startNumber > b->startNumber; });
+    bool allEnded = true;
+    for (CThreadObject* thread : running)
+    {
+        std::unique_lock lock(objectMutex);
+        thread->stopRequested = true;
+        objectChanged.notify_all();
+        if (!objectChanged.wait_until(lock, deadline, [thread] { return thread->finished; }))
+        {
+            // Left as it is: its std::thread is never destroyed, so the
+            // process can still end around it.
+            allEnded = false;
+            continue;
+        }
+        lock.unlock();
+        if (thread->thread.joinable())
+            thread->thread.join();
+        lock.lock();
+        thread->closed = true;
+        FreeIfUnused(thread);
+    }
+    return allEnded ? TRUE : FALSE;
 }
 
 bool IsStopRequested()

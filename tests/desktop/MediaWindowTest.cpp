@@ -5,7 +5,7 @@
 // front, quitting.
 
 #include "app/RadioWndFixture.h"
-#include "platform/desktop/DesktopTestSupport.h"
+#include "support/DesktopSession.h"
 #include "platform/desktop/MediaControls.h"
 #include "platform/shell/ShellTesting.h"
 #include "platform/wmp/PlayerTestSupport.h"

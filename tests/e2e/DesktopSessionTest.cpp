@@ -4,12 +4,14 @@
 // front and ends with 0, over the bus or, without one, through the runtime
 // folder's socket), and the media controls reaching the running program.
 
-#include "platform/desktop/DesktopTestSupport.h"
+#include "support/DesktopSession.h"
 #include "platform/wmp/PlayerTestSupport.h"
+#include "support/IcecastServer.h"
 #include "support/LocalHttpServer.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 
 using namespace desktoptest;
@@ -192,4 +194,53 @@ TEST_F(DesktopSession, WithoutABusTheProgramStartsAndPlaysTheRememberedStation)
         20s))
         << program.Output();
     EXPECT_TRUE(program.Running());
+}
+
+// The end of the session while a station plays from a real streaming server:
+// the orderly way out, exit code 0, and the stream's connection let go.
+TEST_F(DesktopSession, TerminatedWhileAStationPlaysEndsWithZero)
+{
+    if (!orvane::test::IcecastServer::Available())
+        GTEST_SKIP() << "icecast2 or ffmpeg is not installed";
+    orvane::test::IcecastServer icecast;
+    icecast.AddMount("/radio.mp3", orvane::test::MountFormat::Mp3);
+    const std::string url = icecast.Url("/radio.mp3");
+    WriteFile(root + "/catalogue.xml", "<catalogue><city name=\"R0\"><station name=\"直播\" url=\"" + url +
+                                           "\" style=\"S0\"/></city><styles><style name=\"S0\"/></styles>"
+                                           "</catalogue><version>9</version>");
+    const TToolResult scrambled =
+        RunTool({ORVANE_CATALOGUE_TOOL, "scramble", root + "/catalogue.xml", run + "/config/fmradios.dll"});
+    ASSERT_EQ(scrambled.exitCode, 0) << scrambled.output;
+    WriteFile(run + "/config/config.xml", "<config><skin name=\"minLove\" path=\"#\"/><station name=\"直播\" url=\"" +
+                                              url + "\"/><update server=\"http://127.0.0.1:9\"/></config>");
+
+    CChildProcess program({run + "/orvane-radio"}, Session(std::nullopt));
+    const std::string window = WaitForWindow();
+    ASSERT_FALSE(window.empty()) << program.Output();
+    int x = 0, y = 0, width = 0, height = 0;
+    ASSERT_TRUE(display.Geometry(window, x, y, width, height));
+    display.Click(x + kFirstRegionX, y + kFirstRegionY);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            display.Xdotool({"key", "space"});
+            return WaitUntil([&] { return icecast.Listeners("/radio.mp3") >= 1; }, 1s);
+        },
+        20s))
+        << program.Output();
+
+    ::kill(program.Pid(), SIGTERM);
+    EXPECT_EQ(program.Wait(10s), 0) << program.Output();
+    EXPECT_TRUE(WaitUntil([&] { return icecast.Listeners("/radio.mp3") == 0; }, 10s)) << "the stream stayed open";
+}
+
+// The session bus going away is the end of the desktop session: the program
+// leaves the orderly way, exit code 0.
+TEST_F(DesktopSession, TheEndOfTheSessionBusEndsTheProgramWithZero)
+{
+    CPrivateSessionBus bus;
+    ASSERT_TRUE(bus.Started());
+    CChildProcess program({run + "/orvane-radio"}, Session(bus.Address()));
+    ASSERT_FALSE(WaitForWindow().empty()) << program.Output();
+    bus.End();
+    EXPECT_EQ(program.Wait(10s), 0) << program.Output();
 }

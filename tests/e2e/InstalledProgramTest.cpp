@@ -5,7 +5,7 @@
 // The background and the volume changed in one run are there in the next,
 // and every file the program wrote is in that user's XDG folders.
 
-#include "platform/desktop/DesktopTestSupport.h"
+#include "support/DesktopSession.h"
 
 #include <gtest/gtest.h>
 

@@ -147,20 +147,28 @@ protected:
         player.reset();
     }
 
+    // The player of the run folder copy started on `desktop`, with the
+    // environment that keeps it on 127.0.0.1 and in folders of its own.
+    std::unique_ptr<DesktopProgram> StartPlayerOn(const DesktopSession& desktop,
+                                                  const std::string& executable = "") const
+    {
+        const std::string proxy = "http://127.0.0.1:" + std::to_string(refusingPort.Port());
+        const std::string home = runFolder.File("home");
+        return desktop.Start(executable.empty() ? runFolder.File("orvane-radio") : executable, {}, runFolder.Path(),
+                             {"QT_QPA_PLATFORM=xcb", "http_proxy=" + proxy, "https_proxy=" + proxy,
+                              "HTTP_PROXY=" + proxy, "HTTPS_PROXY=" + proxy, "ALL_PROXY=", "all_proxy=",
+                              "no_proxy=", "NO_PROXY=", "HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config",
+                              "XDG_DATA_HOME=" + home + "/.local/share", "XDG_CACHE_HOME=" + home + "/.cache",
+                              "XDG_RUNTIME_DIR=" + runFolder.File("runtime"),
+                              "DBUS_SESSION_BUS_ADDRESS=unix:path=" + runFolder.File("runtime") + "/no-bus",
+                              "SESSION_MANAGER="});
+    }
+
     // Starts the player from the run folder copy and waits for its main
     // window; false when it never showed.
     bool StartPlayer()
     {
-        const std::string proxy = "http://127.0.0.1:" + std::to_string(refusingPort.Port());
-        const std::string home = runFolder.File("home");
-        player = session.Start(runFolder.File("orvane-radio"), {}, runFolder.Path(),
-                               {"QT_QPA_PLATFORM=xcb", "http_proxy=" + proxy, "https_proxy=" + proxy,
-                                "HTTP_PROXY=" + proxy, "HTTPS_PROXY=" + proxy, "ALL_PROXY=", "all_proxy=",
-                                "no_proxy=", "NO_PROXY=", "HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config",
-                                "XDG_DATA_HOME=" + home + "/.local/share", "XDG_CACHE_HOME=" + home + "/.cache",
-                                "XDG_RUNTIME_DIR=" + runFolder.File("runtime"),
-                                "DBUS_SESSION_BUS_ADDRESS=unix:path=" + runFolder.File("runtime") + "/no-bus",
-                                "SESSION_MANAGER="});
+        player = StartPlayerOn(session);
         if (player == nullptr)
             return false;
         DesktopProgram* started = player.get();

@@ -1,11 +1,12 @@
 // One player per user: a later start hands over to the running one, on the
 // session bus and, without one, through a socket in the runtime folder.
 
-#include "platform/desktop/DesktopTestSupport.h"
+#include "support/DesktopSession.h"
 #include "platform/desktop/InstanceGuard.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 
 using namespace desktoptest;
@@ -127,3 +128,68 @@ TEST_F(InstanceGuardTest, NeitherBusNorRuntimeFolderRunsUnguarded)
     EXPECT_EQ(alone.exitCode, 0);
     EXPECT_EQ(LastLine(alone.output), "unguarded");
 }
+
+namespace {
+
+// A first player that stops answering (SIGSTOP) and the later start that
+// takes its place, on each way of holding the instance.
+struct TTakeover
+{
+    const char* name;
+    bool sessionBus;
+    // What the first does once it runs again (SIGCONT): a player that lost
+    // the bus name ends at once; one behind the socket has no word of it and
+    // ends at the end of its own time.
+    const char* firstSeconds;
+    bool firstEndsOnResume;
+};
+
+void PrintTo(const TTakeover& row, std::ostream* stream)
+{
+    *stream << row.name;
+}
+
+class InstanceTakeoverTest : public InstanceGuardTest, public ::testing::WithParamInterface<TTakeover>
+{
+};
+
+} // namespace
+
+TEST_P(InstanceTakeoverTest, AStoppedFirstIsTakenOverAndLeavesTheNewHolderAlone)
+{
+    const TTakeover& row = GetParam();
+    std::optional<CPrivateSessionBus> bus;
+    if (row.sessionBus) {
+        bus.emplace();
+        ASSERT_TRUE(bus->Started());
+    }
+    const Environment environment = row.sessionBus ? WithBus(*bus) : WithoutBus();
+    const std::string holder = row.sessionBus ? "bus" : "socket";
+
+    std::optional<CChildProcess> first(std::in_place, std::vector<std::string>{kProbe, row.firstSeconds}, environment);
+    ASSERT_TRUE(WaitUntil([&] { return first->Output().find("first " + holder) != std::string::npos; }, 10s))
+        << first->Output();
+    ::kill(first->Pid(), SIGSTOP);
+
+    std::optional<CChildProcess> second;
+    StartFirst(second, environment, holder);
+
+    ::kill(first->Pid(), SIGCONT);
+    if (row.firstEndsOnResume) {
+        EXPECT_EQ(first->Wait(10s), 0) << first->Output();
+        EXPECT_EQ(CountLines(first->Output(), "ended early"), 1) << first->Output();
+    } else {
+        EXPECT_EQ(first->Wait(15s), 0) << first->Output();
+        EXPECT_EQ(CountLines(first->Output(), "ended early"), 0) << first->Output();
+    }
+    // The one taken over left the new holder's claim as it was: a third
+    // start hands over to the second.
+    const TToolResult third = RunTool({kProbe, "0"}, environment);
+    EXPECT_EQ(LastLine(third.output), "handed-over") << third.output;
+    EXPECT_TRUE(WaitUntil([&] { return CountLines(second->Output(), "raised") == 1; }, 10s)) << second->Output();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachHolder, InstanceTakeoverTest,
+    ::testing::Values(TTakeover{"SessionBus", true, "60", true}, TTakeover{"RuntimeFolderSocket", false, "4", false}),
+    [](const ::testing::TestParamInfo<TTakeover>& info) { return std::string(info.param.name); });

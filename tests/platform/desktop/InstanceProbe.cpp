@@ -1,11 +1,13 @@
 // A process that claims the instance as the player does and reports what
 // happens on standard output: "first <holder>", "handed-over" or
 // "unguarded", then "raised" for every later start that asks it to come to
-// the front. It stays the number of seconds given, then ends.
+// the front. It stays the number of seconds given, then ends; a quit message
+// before that (a player that lost the instance to a later start gets one)
+// ends it early with "ended early".
 
 #include "platform/desktop/InstanceGuard.h"
+#include "platform/win/Win.h"
 
-#include <QCoreApplication>
 #include <QTimer>
 
 #include <cstdio>
@@ -26,7 +28,17 @@ int main(int argc, char** argv)
         std::printf("raised\n");
         std::fflush(stdout);
     });
-    QTimer::singleShot(seconds * 1000, [] { QCoreApplication::quit(); });
-    QCoreApplication::exec();
+    static bool timeUp = false;
+    QTimer::singleShot(seconds * 1000, [] {
+        timeUp = true;
+        PostQuitMessage(0);
+    });
+    MSG message = {};
+    while (GetMessage(&message, nullptr, 0, 0))
+        DispatchMessage(&message);
+    if (!timeUp) {
+        std::printf("ended early\n");
+        std::fflush(stdout);
+    }
     return 0;
 }

@@ -2,7 +2,7 @@
 // desktop would: what it reads, what its commands reach, and the signals
 // that tell it of changes.
 
-#include "platform/desktop/DesktopTestSupport.h"
+#include "support/DesktopSession.h"
 #include "platform/desktop/MediaControls.h"
 #include "platform/win/WinApplication.h"
 

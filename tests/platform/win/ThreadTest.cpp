@@ -2,9 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 using namespace std::chrono_literals;
 
@@ -213,4 +220,102 @@ TEST(Threads, AThreadStoppingItselfDoesNotDeadlock)
     EXPECT_FALSE(self.result);
     EXPECT_TRUE(self.sawStop);
     EXPECT_TRUE(StopThread(thread));
+}
+
+namespace
+{
+// Threads of StopAllThreads cases: each waits on the shared event until it
+// is stopped, then writes its number to the end order.
+struct CStopOrder
+{
+    HANDLE event = nullptr;
+    std::mutex mutex;
+    std::vector<int> ended;
+};
+
+struct CNumberedThread
+{
+    CStopOrder* order;
+    int number;
+};
+
+DWORD WaitThenRecord(void* parameter)
+{
+    auto* thread = static_cast<CNumberedThread*>(parameter);
+    while (WaitForSingleObject(thread->order->event, INFINITE) != WAIT_STOPPED)
+    {
+    }
+    std::lock_guard lock(thread->order->mutex);
+    thread->order->ended.push_back(thread->number);
+    return 0;
+}
+}
+
+TEST(Threads, StopAllThreadsStopsTheLatestStartedFirstAndInvalidatesTheirHandles)
+{
+    for (int count : {1, 3, 5})
+    {
+        CStopOrder order;
+        order.event = CreateEvent(FALSE, FALSE);
+        std::vector<CNumberedThread> threads;
+        threads.reserve(count);
+        std::vector<HANDLE> handles;
+        std::vector<int> expected;
+        for (int number = 1; number <= count; ++number)
+        {
+            threads.push_back({&order, number});
+            handles.push_back(CreateThread(&WaitThenRecord, &threads.back()));
+            expected.insert(expected.begin(), number);
+        }
+        EXPECT_EQ(StopAllThreads(5000), TRUE) << count;
+        EXPECT_EQ(order.ended, expected) << count;
+        for (HANDLE handle : handles)
+            EXPECT_EQ(StopThread(handle), FALSE) << "a handle stayed valid";
+        CloseHandle(order.event);
+    }
+}
+
+// The process's exit handlers run while a thread still waits: the regression
+// of a player that hung for ever in its exit handlers once the display went.
+TEST(Threads, ExitWithAThreadStillWaitingEndsAndStopsTheThreadFirst)
+{
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+    {
+        ::close(report[0]);
+        static int reportFd = report[1];
+        HANDLE event = CreateEvent(FALSE, FALSE);
+        CreateThread(
+            [](void* parameter) -> DWORD {
+                if (WaitForSingleObject(parameter, INFINITE) == WAIT_STOPPED)
+                    [[maybe_unused]] const ssize_t written = ::write(reportFd, "stopped", 7);
+                return 0;
+            },
+            event);
+        std::this_thread::sleep_for(50ms);
+        std::exit(3);
+    }
+    ::close(report[1]);
+    int status = 0;
+    pid_t ended = 0;
+    for (auto deadline = std::chrono::steady_clock::now() + 10s;
+         ended == 0 && std::chrono::steady_clock::now() < deadline;)
+    {
+        ended = ::waitpid(child, &status, WNOHANG);
+        std::this_thread::sleep_for(20ms);
+    }
+    if (ended == 0)
+    {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, &status, 0);
+    }
+    char text[16] = {};
+    [[maybe_unused]] const ssize_t got = ::read(report[0], text, sizeof text - 1);
+    ::close(report[0]);
+    ASSERT_NE(ended, 0) << "the process hung in its exit handlers";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3);
+    EXPECT_STREQ(text, "stopped");
 }
