@@ -227,9 +227,7 @@ bool CMyStations::Add(TMyStation station)
     if (!IsStationAddress(station.url, nullptr) || Find(station.url) >= 0 ||
         stations.size() >= kMaxMyStations)
         return false;
-    station.name = CleanStationName(station.name);
-    if (station.name.empty())
-        station.name = HostOf(station.url);
+    station.name = StationNameFor(station.name, station.url);
     station.uuid = CleanStationName(station.uuid);
     stations.push_back(std::move(station));
     return true;
@@ -272,9 +270,7 @@ bool CMyStations::Rename(int index, std::string name)
     if (index < 0 || index >= static_cast<int>(stations.size()))
         return false;
     TMyStation& station = stations[static_cast<std::size_t>(index)];
-    station.name = CleanStationName(name);
-    if (station.name.empty())
-        station.name = HostOf(station.url);
+    station.name = StationNameFor(name, station.url);
     return true;
 }
 

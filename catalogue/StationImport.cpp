@@ -160,6 +160,12 @@ std::string CleanStationName(std::string_view name)
     return std::string(trimmed);
 }
 
+std::string StationNameFor(std::string_view name, std::string_view url)
+{
+    std::string cleaned = CleanStationName(name);
+    return cleaned.empty() ? CleanStationName(HostOf(url)) : cleaned;
+}
+
 bool IsStationAddress(std::string_view input, std::string* whyNot)
 {
     const std::string_view url = TrimmedText(input);
@@ -230,9 +236,7 @@ public:
         if (stations.size() >= kMaxMyStations || !IsStationAddress(station.url, nullptr) ||
             !seen.insert(station.url).second)
             return;
-        station.name = CleanStationName(name);
-        if (station.name.empty())
-            station.name = HostOf(station.url);
+        station.name = StationNameFor(name, station.url);
         stations.push_back(std::move(station));
     }
     bool Full() const { return stations.size() >= kMaxMyStations; }
@@ -334,23 +338,26 @@ std::string_view ExtinfTitle(std::string_view line)
 std::vector<TMyStation> ReadM3u(std::string_view bytes)
 {
     const std::string text = TextAsUtf8(bytes);
-    // A media playlist of HLS segments lists pieces of one stream, not
-    // stations: the address of the playlist itself is the station.
-    if (text.find("#EXT-X-TARGETDURATION") != std::string::npos)
-        return {};
     CStationCollector stations;
     std::string pendingName;
+    bool mediaPlaylist = false;
     ForEachLine(text, [&](std::string_view line) {
         if (line.empty())
             return;
         if (line.front() == '#') {
-            if (StartsWithNoCase(line, "#EXTINF:"))
+            if (StartsWithNoCase(line, "#EXT-X-TARGETDURATION"))
+                mediaPlaylist = true;
+            else if (StartsWithNoCase(line, "#EXTINF:"))
                 pendingName = std::string(ExtinfTitle(line));
             return; // other directives (#EXTM3U, #EXTVLCOPT...) keep the pending title
         }
         stations.Add(pendingName, CutAtBlank(line));
         pendingName.clear();
     });
+    // A media playlist of HLS segments lists pieces of one stream, not
+    // stations: the address of the playlist itself is the station.
+    if (mediaPlaylist)
+        return {};
     return stations.Take();
 }
 

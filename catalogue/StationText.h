@@ -18,3 +18,7 @@ std::string_view TrimmedText(std::string_view text);
 // every control character turned into a space, the ends trimmed, cut to
 // kMaxStationNameBytes.
 std::string CleanStationName(std::string_view name);
+
+// The name a station is kept under: `name` cleaned, or when that is empty the
+// address's host, cleaned the same way.
+std::string StationNameFor(std::string_view name, std::string_view url);

@@ -230,6 +230,15 @@ TEST(MyStationsList, AddFindAndAddressRules)
                            {"dup in the batch", "http://b.example:8000/x", "", false}}),
               1);
     EXPECT_EQ(list.Stations().back().name, "b.example"); // an empty name takes the host
+
+    // A host longer than any name is cut as a name is, so the list reads
+    // back as it was saved.
+    const std::string longHost(600, 'h');
+    ASSERT_TRUE(list.Add({"", "http://" + longHost + "/", "", false}));
+    EXPECT_EQ(list.Stations().back().name, longHost.substr(0, 512));
+    std::vector<TMyStation> again;
+    ASSERT_TRUE(ParseMyStations(FormatMyStations(list.Stations()), &again));
+    EXPECT_EQ(again.back().name, list.Stations().back().name);
 }
 
 TEST(MyStationsList, ReorderRenameAndReaddressAtTheEdges)

@@ -112,6 +112,7 @@ TEST(StationImport, DamagedFilesGiveWhatCanBeRead)
     const Row rows[] = {
         {"[playlist]\nFile1=http://a.example/\nFile1=http://b.example/\n", 1}, // the first of two keys
         {"[playlist]\nFile99999999999999=http://a.example/\n", 0},              // a number beyond any list
+        {"#EXTM3U\nhttp://a.example/#EXT-X-TARGETDURATION\n", 1}, // only a tag line makes a media playlist
         {"#EXTM3U\n#EXTINF:-1,\"unclosed\nhttp://a.example/\n", 1},
         {"<Stations><Station><uri>http://a.example/</uri></Station><Station><ur", 1}, // cut short
         {"[{\"group\": \"x\", \"stations\": [{\"name\": \"a\", \"url\": \"http://a.example/\"}", 0}, // no JSON
