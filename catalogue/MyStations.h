@@ -9,9 +9,14 @@
 // bounds of outside data) is never written over: it is renamed aside with a
 // time suffix and the user starts with an empty list.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
+
+// Most stations the list holds; far above any real list, it bounds what a
+// hostile file or import can make the program keep and draw.
+constexpr std::size_t kMaxMyStations = 10000;
 
 struct TMyStation
 {
@@ -37,16 +42,28 @@ public:
     const std::vector<TMyStation>& Stations() const;
     bool Empty() const;
     int Find(std::string_view url) const;                // index or -1 (addresses compared exactly, after trimming)
-    bool Add(TMyStation station);                        // false (and nothing added) when the address is there
+    // False (and nothing added) when the address is there, is no station
+    // address (IsStationAddress), or the list is full. The name is cleaned of
+    // control characters; an empty one takes the address's host.
+    bool Add(TMyStation station);
     int AddAll(const std::vector<TMyStation>& stations); // number added, duplicates skipped
     bool Remove(int index);
     bool MoveUp(int index);
     bool MoveDown(int index);
     bool Rename(int index, std::string name);
-    bool SetUrl(int index, std::string url); // false when another entry has that address
+    bool SetUrl(int index, std::string url); // false when another entry has that address, or it is no station address
 
 private:
     std::string path;
     std::string setAsidePath;
+    bool saveRefused = false; // a broken file that could not be set aside is never written over
     std::vector<TMyStation> stations;
 };
+
+// The file's text as Load reads it: false when it is not a list of ours (not
+// XML, another root, beyond the bounds). Entries that are no station address,
+// or repeat one, are dropped.
+bool ParseMyStations(std::string_view bytes, std::vector<TMyStation>* stations);
+// The text Save writes: UTF-8 XML, every name and address escaped, that
+// ParseMyStations reads back as the same list.
+std::string FormatMyStations(const std::vector<TMyStation>& stations);
