@@ -188,6 +188,11 @@ public:
     // WM_DROPFILES: the dropped files and links become stations.
     void OnDropFiles(WPARAM drop);
 
+    // ------------------------------------------------ app/RadioWndOpen.cpp
+    // Station files and addresses a start was given (its own, or a later
+    // start's, forwarded): added to the user's stations, the first played.
+    void OpenStationItems(const std::vector<std::string>& items);
+
     // ------------------------------------------------ state, in declaration order
     CStdString backgroundImage;
     CStdString foreImage;

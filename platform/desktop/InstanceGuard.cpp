@@ -19,6 +19,29 @@ constexpr const char* kInterface = "org.orvane.Radio.Instance";
 constexpr int kAnswerMilliseconds = 5000;
 // The one request a later start sends through the socket.
 constexpr const char kRaiseRequest[] = "raise\n";
+// A later start's items: "open", then a tab and a percent-encoded item for
+// each, then a line end. Paths may hold any byte but zero, a tab or a line
+// end among them, so each is encoded.
+constexpr const char kOpenRequest[] = "open";
+
+QStringList EncodedItems(const std::vector<std::string>& items)
+{
+    QStringList encoded;
+    for (const std::string& item : items)
+        encoded << QString::fromLatin1(QByteArray::fromStdString(item).toPercentEncoding());
+    return encoded;
+}
+
+std::vector<std::string> DecodedItems(const QStringList& encoded)
+{
+    std::vector<std::string> items;
+    for (const QString& item : encoded) {
+        const QByteArray decoded = QByteArray::fromPercentEncoding(item.toLatin1());
+        if (!decoded.isEmpty())
+            items.push_back(decoded.toStdString());
+    }
+    return items;
+}
 
 } // namespace
 
@@ -26,6 +49,9 @@ struct CInstanceGuard::TPrivate
 {
     std::function<void()> raiseHandler;
     bool raisePending = false;
+    std::function<void(const std::vector<std::string>&)> openHandler;
+    std::vector<std::vector<std::string>> openPending;
+    std::vector<std::string> forward;
     std::string holder;
     QObject* busObject = nullptr;
     QLocalServer* server = nullptr;
@@ -38,10 +64,33 @@ struct CInstanceGuard::TPrivate
             raisePending = true;
     }
 
+    void RequestOpen(const QStringList& encoded)
+    {
+        RequestRaise();
+        std::vector<std::string> items = DecodedItems(encoded);
+        if (items.empty())
+            return;
+        if (openHandler)
+            openHandler(items);
+        else
+            openPending.push_back(std::move(items));
+    }
+
+    QByteArray SocketRequest() const
+    {
+        if (forward.empty())
+            return kRaiseRequest;
+        QByteArray request = kOpenRequest;
+        for (const QString& item : EncodedItems(forward))
+            request += '\t' + item.toLatin1();
+        return request + '\n';
+    }
+
     InstanceClaim ClaimOnBus(QDBusConnection bus)
     {
         busObject = new QObject();
-        new CInstanceAdaptor(busObject, [this] { RequestRaise(); });
+        new CInstanceAdaptor(busObject, [this] { RequestRaise(); },
+                             [this](const QStringList& items) { RequestOpen(items); });
         // The object is there before the name, so a start that sees the name
         // always finds someone to answer.
         bus.registerObject(QLatin1String(kObjectPath), busObject, QDBusConnection::ExportAdaptors);
@@ -52,20 +101,22 @@ struct CInstanceGuard::TPrivate
         bus.unregisterObject(QLatin1String(kObjectPath));
         delete busObject;
         busObject = nullptr;
-        const QDBusMessage call = QDBusMessage::createMethodCall(
+        QDBusMessage call = QDBusMessage::createMethodCall(
             QLatin1String(kInstanceBusName), QLatin1String(kObjectPath), QLatin1String(kInterface),
-            QStringLiteral("Raise"));
+            forward.empty() ? QStringLiteral("Raise") : QStringLiteral("Open"));
+        if (!forward.empty())
+            call << EncodedItems(forward);
         bus.call(call, QDBus::Block, kAnswerMilliseconds);
         return InstanceClaim::HandedOver;
     }
 
-    static bool AskRunning(const QString& path)
+    bool AskRunning(const QString& path) const
     {
         QLocalSocket socket;
         socket.connectToServer(path);
         if (!socket.waitForConnected(kAnswerMilliseconds))
             return false;
-        socket.write(kRaiseRequest);
+        socket.write(SocketRequest());
         socket.waitForBytesWritten(kAnswerMilliseconds);
         socket.disconnectFromServer();
         return true;
@@ -98,8 +149,15 @@ struct CInstanceGuard::TPrivate
                 QObject::connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
                 QObject::connect(client, &QLocalSocket::readyRead, client, [this, client] {
                     while (client->canReadLine()) {
-                        if (client->readLine() == kRaiseRequest)
+                        const QByteArray line = client->readLine();
+                        if (line == kRaiseRequest) {
                             RequestRaise();
+                        } else if (line.startsWith(QByteArray(kOpenRequest) + '\t')) {
+                            QStringList items;
+                            for (const QByteArray& item : line.trimmed().split('\t').mid(1))
+                                items << QString::fromLatin1(item);
+                            RequestOpen(items);
+                        }
                     }
                 });
             }
@@ -145,6 +203,23 @@ void CInstanceGuard::SetRaiseHandler(std::function<void()> handler)
         d->raisePending = false;
         d->raiseHandler();
     }
+}
+
+void CInstanceGuard::SetItemsToForward(std::vector<std::string> items)
+{
+    d->forward = std::move(items);
+}
+
+void CInstanceGuard::SetOpenHandler(std::function<void(const std::vector<std::string>&)> handler)
+{
+    d->openHandler = std::move(handler);
+    if (!d->openHandler)
+        return;
+    // The handler may itself be replaced while it runs: take the list first.
+    std::vector<std::vector<std::string>> pending;
+    pending.swap(d->openPending);
+    for (const std::vector<std::string>& items : pending)
+        d->openHandler(items);
 }
 
 std::string CInstanceGuard::Holder() const
