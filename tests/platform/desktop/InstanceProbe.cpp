@@ -1,7 +1,9 @@
 // A process that claims the instance as the player does and reports what
 // happens on standard output: "first <holder>", "handed-over" or
 // "unguarded", then "raised" for every later start that asks it to come to
-// the front. It stays the number of seconds given, then ends.
+// the front, and "opened <item>|<item>..." for every later start that hands
+// over items (the arguments after the number of seconds). It stays the
+// number of seconds given, then ends.
 
 #include "platform/desktop/InstanceGuard.h"
 
@@ -10,11 +12,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 int main(int argc, char** argv)
 {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 0;
     CInstanceGuard guard;
+    guard.SetItemsToForward(std::vector<std::string>(argv + (argc > 2 ? 2 : argc), argv + argc));
     const InstanceClaim claim = guard.Claim();
     if (claim == InstanceClaim::HandedOver) {
         std::printf("handed-over\n");
@@ -24,6 +29,13 @@ int main(int argc, char** argv)
     std::fflush(stdout);
     guard.SetRaiseHandler([] {
         std::printf("raised\n");
+        std::fflush(stdout);
+    });
+    guard.SetOpenHandler([](const std::vector<std::string>& items) {
+        std::string line = "opened";
+        for (std::size_t i = 0; i < items.size(); ++i)
+            line += (i == 0 ? " " : "|") + items[i];
+        std::printf("%s\n", line.c_str());
         std::fflush(stdout);
     });
     QTimer::singleShot(seconds * 1000, [] { QCoreApplication::quit(); });
