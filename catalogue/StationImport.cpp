@@ -163,7 +163,9 @@ std::string CleanStationName(std::string_view name)
 std::string StationNameFor(std::string_view name, std::string_view url)
 {
     std::string cleaned = CleanStationName(name);
-    return cleaned.empty() ? CleanStationName(HostOf(url)) : cleaned;
+    if (cleaned.empty())
+        cleaned = CleanStationName(HostOf(url));
+    return cleaned.empty() ? CleanStationName(url) : cleaned; // a host of dots alone names nothing
 }
 
 bool IsStationAddress(std::string_view input, std::string* whyNot)
@@ -194,10 +196,14 @@ bool IsStationAddress(std::string_view input, std::string* whyNot)
         return Fail(whyNot, "地址中的 IPv6 主机名缺少“]”。");
     if (parts.host.empty())
         return Fail(whyNot, "地址中缺少主机名。");
+    bool named = false;
     for (const char ch : parts.host) {
         if (parts.bracketed ? !IsIpv6Character(ch) : !IsHostCharacter(ch))
             return Fail(whyNot, "主机名中有不允许的字符。");
+        named = named || ch != '.';
     }
+    if (!named)
+        return Fail(whyNot, "地址中缺少主机名。");
     if (parts.hasPort && !IsValidPort(parts.port))
         return Fail(whyNot, "端口号无效（应为 1 到 65535）。");
     if (whyNot != nullptr)

@@ -155,6 +155,7 @@ TEST(StationImport, StationAddressesAndTheirReasons)
         {"ftp://example.com/a.mp3", false, "http://", "example.com"},
         {"file:///home/u/a.pls", false, "http://", ""},
         {"http:///path", false, "主机名", ""},
+        {"http://..:8000/", false, "主机名", ""}, // found by the import harness: a host of dots names nothing
         {"http://host:99999/", false, "端口", "host"},
         {"http://host:80a/", false, "端口", "host"},
         {"http://[::1/", false, "]", ""},
