@@ -43,6 +43,24 @@ void CMenuWnd::FitToScreen()
     ::SetWindowPos(hWnd, HWND_TOPMOST, left, top, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
+void CMenuWnd::HideEntries()
+{
+    int removed = 0;
+    for (const CStdString& name : hiddenEntries) {
+        CControlUI* entry = paintManager.FindControl(name);
+        if (entry == nullptr || !entry->IsVisible())
+            continue;
+        removed += entry->GetFixedHeight();
+        entry->SetVisible(false);
+    }
+    if (removed == 0)
+        return;
+    RECT bounds = {};
+    ::GetWindowRect(hWnd, &bounds);
+    ::SetWindowPos(hWnd, nullptr, 0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top - removed,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 LRESULT CMenuWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     bool handled = true;
@@ -52,6 +70,7 @@ LRESULT CMenuWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         WindowFrame::BuildWindow(hWnd, paintManager, this, this, layoutFile, WindowFrame::MaximizeBox::Keep);
         // The layout has sized the window by now (AttachDialog gives a
         // window without a size the layout's size).
+        HideEntries();
         FitToScreen();
         break;
     }

@@ -9,6 +9,8 @@
 
 #include "uilib/UIlib.h"
 
+#include <vector>
+
 class CMenuWnd : public CWindowWnd, public INotifyUI, public IMessageFilterUI
 {
 public:
@@ -26,6 +28,8 @@ public:
     // cross the primary screen's right edge, and its bottom edge there where
     // it would cross the bottom edge.
     void FitToScreen();
+    // Hides hiddenEntries and shortens the window by their heights.
+    void HideEntries();
 
     void Notify(TNotifyUI& msg) override;
     LRESULT MessageHandler(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
@@ -34,6 +38,9 @@ public:
     POINT menuPoint = {0, 0};
     CControlUI* ownerControl = nullptr;
     CStdString layoutFile;
+    // Entries of the layout left out of this menu (set before Popup); the
+    // window loses their height.
+    std::vector<CStdString> hiddenEntries;
 
 protected:
     const char* GetWindowClassName() const override;

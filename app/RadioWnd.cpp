@@ -5,6 +5,7 @@
 #include "platform/desktop/MediaControls.h"
 #include "platform/wmp/Wmp.h"
 #include "platform/shell/Shell.h"
+#include "platform/win/WinDrop.h"
 #include "update/AdList.h"
 #include "update/UpdateWorker.h"
 #include "catalogue/CatalogueModel.h"
@@ -105,7 +106,14 @@ LRESULT CRadioWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_PLAY_REQUEST:
         result = PlayCurrentStation();
+        UpdateFavouriteToggle();
         PublishMediaState();
+        break;
+    case WM_MYSTATIONS_CHANGED:
+        RefreshMyStations();
+        break;
+    case WM_DROPFILES:
+        OnDropFiles(wParam);
         break;
     case WM_PLAYER_STATUS:
         result = HandlePlayerStatus();
@@ -169,6 +177,7 @@ void CRadioWnd::InitialiseWindow()
     radiosContent = FindAs<CContainerUI>(paintManager, "radioscontent", "Container");
     mainFrame = paintManager.FindControl("mainframe");
     statusLabel = FindAs<CLabelUI>(paintManager, "status", "Label");
+    favouriteButton = FindAs<CButtonUI>(paintManager, "favbtn", "Button");
 
     if (mainFrame != nullptr) {
         backgroundImage = mainFrame->GetBkImage();
@@ -207,7 +216,11 @@ void CRadioWnd::InitialiseWindow()
     LoadSettings();
     ApplyRememberedChoices();
     LoadAdList(CurrentFileLayout().adsFile.c_str(), adLinks, adTexts);
+    // Before the category page is built: it shows their entry.
+    LoadMyStations();
     LoadCatalogue();
+    UpdateFavouriteToggle();
+    ::DragAcceptFiles(hWnd, TRUE);
 
     const TFileLayout layout = CurrentFileLayout();
     const CStdString server = ReadUpdateServer(settingsDoc.get());

@@ -20,10 +20,15 @@
 //   appearance/Settings.cpp     LoadSettings, SaveSkinChoice, SetBackground,
 //                               the remembered station and volume
 //   app/RadioWndDesktop.cpp     the keys, media controls, coming to the front
+//   catalogue/MyStationsPage.cpp  the user's own stations: their page and its
+//                               entry, the now-playing toggle, the station
+//                               context menu, import, export and drops
+//   app/StationDlg.cpp          the dialog that adds or changes one of them
 //
 // The members are the hub's state: the subsystems read and write them on the
 // GUI thread, except where a worker's comment says otherwise.
 
+#include "catalogue/MyStations.h"
 #include "platform/desktop/FileLayout.h"
 #include "platform/desktop/NetworkState.h"
 #include "uilib/UIlib.h"
@@ -49,6 +54,7 @@ constexpr UINT WM_CATALOGUE_REPLACED = WM_USER + 60;  // 1084, update worker ins
 constexpr UINT WM_PLAY_REQUEST = WM_USER + 65;        // 1089, station-switch thread; automatic restart
 constexpr UINT WM_PLAYER_STATUS = WM_USER + 70;       // 1094, player event sink
 constexpr UINT WM_PLAYER_MEDIA = WM_USER + 75;        // 1099, player event sink: the stream's title changed
+constexpr UINT WM_MYSTATIONS_CHANGED = WM_USER + 80;  // 1104, the user's own stations changed: pages follow
 
 // Timers of the main window.
 constexpr UINT_PTR kStatusTimer = 500;                // status line refresh
@@ -146,6 +152,51 @@ public:
     void ConnectMediaControls();
     void PublishMediaState();
 
+    // ------------------------------------------------ catalogue/MyStationsPage.cpp
+    // Reads the user's own stations from the layout's file; a broken file is
+    // set aside and the list starts empty.
+    void LoadMyStations();
+    // The heading and the entry of the category page; nothing while the list
+    // is empty.
+    void AddMyStationsEntry();
+    // Shows the page of the user's own stations (the category page when the
+    // list is empty).
+    void ShowMyStations();
+    // Notifications of the user's own stations; true for one that was used.
+    bool HandleMyStationsNotify(TNotifyUI& msg);
+    // Saves the list and brings the pages, the entry and the toggle up to
+    // date (the rebuild is posted, so a control may cause it from its own
+    // notification); false when the file could not be written.
+    bool MyStationsChanged();
+    // WM_MYSTATIONS_CHANGED.
+    void RefreshMyStations();
+    // The now-playing card's toggle: shown while a station is chosen, telling
+    // whether it is one of the user's own.
+    void UpdateFavouriteToggle();
+    void ToggleFavourite();
+    // The context menu of a station option, at the pointer.
+    void OpenStationMenu(CControlUI* option);
+    // Runs a context menu entry for the station the menu was opened on.
+    void RunStationMenuEntry(const CStdString& entry);
+    // The add dialog (index -1) or the dialog changing station `index`.
+    void OpenStationDialog(int index, const char* name = "", const char* url = "");
+    // Adds (index -1) or changes one of the user's stations and saves the
+    // list; "" on success, otherwise the reason in Chinese, nothing changed.
+    std::string StoreStation(int index, std::string name, std::string url);
+    // Imports a station file the user picks; exports the list as M3U.
+    void ImportStations();
+    void ExportStations();
+    // Reads station files and adds links (dropped ones, or named on the
+    // command line); the number of stations added.
+    int AddStationItems(const std::vector<std::string>& items);
+    // WM_DROPFILES: the dropped files and links become stations.
+    void OnDropFiles(WPARAM drop);
+
+    // ------------------------------------------------ app/RadioWndOpen.cpp
+    // Station files and addresses a start was given (its own, or a later
+    // start's, forwarded): added to the user's stations, the first played.
+    void OpenStationItems(const std::vector<std::string>& items);
+
     // ------------------------------------------------ state, in declaration order
     CStdString backgroundImage;
     CStdString foreImage;
@@ -214,6 +265,18 @@ public:
     bool volumeSavePending = false;
     // The desktop's media controls; null without a session bus.
     std::unique_ptr<CMediaControls> mediaControls;
+
+    // The user's own stations, loaded at start, saved after every change.
+    CMyStations myStations;
+    // Whether "radioscontent" holds the page of the user's own stations.
+    bool myStationsPageShown = false;
+    // Whether a WM_MYSTATIONS_CHANGED waits in the queue.
+    bool myStationsRefreshQueued = false;
+    // The now-playing card's toggle ("favbtn"); null when the layout lacks it.
+    CButtonUI* favouriteButton = nullptr;
+    // The station whose context menu is open (or was opened last).
+    CStdString menuStationName;
+    CStdString menuStationUrl;
 
 protected:
     const char* GetWindowClassName() const override;

@@ -20,6 +20,10 @@ void CRadioWnd::Notify(TNotifyUI& msg)
     const CStdString& type = msg.sType;
     const CStdString name = sender != nullptr ? sender->GetName() : CStdString();
 
+    // The user's own stations: their page, toggle and context menu.
+    if (HandleMyStationsNotify(msg))
+        return;
+
     // Rows are tested in this order; at most one acts.
     if (type == "click") {
         if (name == "closebtn") {
@@ -63,6 +67,7 @@ void CRadioWnd::Notify(TNotifyUI& msg)
     } else if (type == "dbclick") {
         if (name == "fmradio") {
             ChooseStation(sender);
+            UpdateFavouriteToggle();
             RememberStation();
             PublishMediaState();
         }

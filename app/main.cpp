@@ -1,5 +1,6 @@
 // Process entry point: finds the program's data and the user's files, hands
-// over to a player that already runs, points the DirectUI library at the
+// over to a player that already runs (with the station files and addresses
+// of the command line), points the DirectUI library at the
 // skin, starts COM on the GUI thread, shows the main window with its media
 // controls and runs the message loop until the quit message. Every way out
 // (Escape, the menu's exit entry, SIGTERM, SIGINT, SIGHUP, the end of the
@@ -15,6 +16,7 @@
 #include <memory>
 
 #include "app/RadioWnd.h"
+#include "app/RadioWndOpen.h"
 #include "catalogue/XmlFile.h"
 #include "platform/com/Com.h"
 #include "platform/desktop/FileLayout.h"
@@ -94,7 +96,7 @@ void ChooseFolders()
 
 } // namespace
 
-int main()
+int main(int argc, char* argv[])
 {
     HINSTANCE instance = ::GetModuleHandle(nullptr);
     CPaintManagerUI::SetInstance(instance);
@@ -118,6 +120,8 @@ int main()
     // before it has touched a file. The guard holds Qt objects, so it goes
     // before the window layer ends.
     auto guard = std::make_unique<CInstanceGuard>();
+    const std::vector<std::string> openItems = OpenItemsFromArguments(argc, argv);
+    guard->SetItemsToForward(openItems);
     if (guard->Claim() == InstanceClaim::HandedOver) {
         guard.reset();
         ::EndWindowLayer();
@@ -142,11 +146,15 @@ int main()
     guard->SetRaiseHandler([window] { window->BringToFront(); });
     ::QuitWhenSessionBusCloses();
     ::SetDisplayLostHandler(&EndBeforeTheDisplayExit, window);
+    guard->SetOpenHandler([window](const std::vector<std::string>& items) { window->OpenStationItems(items); });
+    if (!openItems.empty())
+        window->OpenStationItems(openItems);
 
     CPaintManagerUI::MessageLoop();
     ::EndProcessWithin(kQuitMilliseconds, 0);
     ::SetDisplayLostHandler(nullptr, nullptr);
     guard->SetRaiseHandler(nullptr);
+    guard->SetOpenHandler(nullptr);
 
     // The workers are ended cooperatively before the process goes, so no
     // download or stream is cut off mid-write: destroying the window runs its

@@ -4,6 +4,7 @@
 
 #include "app/RadioWnd.h"
 #include "catalogue/CatalogueModel.h"
+#include "catalogue/StationPages.h"
 #include "catalogue/XmlFile.h"
 
 #include <cstring>
@@ -102,6 +103,9 @@ void CRadioWnd::BuildCategoryPage()
     sortsPanel->RemoveAll();
     const int fontIndex = paintManager.GetFontIndex(listFont);
 
+    // The user's own stations come first, and only when there are some.
+    AddMyStationsEntry();
+
     auto addHeading = [&](const char* text) {
         auto* row = new CHorizontalLayoutUI();
         row->ApplyAttributeList(kHeadingRowList);
@@ -138,14 +142,13 @@ void CRadioWnd::BuildCategoryPage()
     addOptions(styleList, kStylesPerRow, kStyleOptionList);
 }
 
-namespace {
-
 // Fills "radioscontent" with the title row and the stations, three to a row,
 // each row completed to option, gap, option, gap, option.
 void BuildStationPage(CRadioWnd& window, const char* title, const std::vector<TStation>& stations)
 {
     CContainerUI* content = window.radiosContent;
     content->RemoveAll();
+    window.myStationsPageShown = false;
 
     auto* titleRow = new CHorizontalLayoutUI();
     titleRow->ApplyAttributeList(kTitleRowList);
@@ -189,8 +192,6 @@ void BuildStationPage(CRadioWnd& window, const char* title, const std::vector<TS
         row->Add(new CControlUI());
     }
 }
-
-} // namespace
 
 void CRadioWnd::ShowRegionStations(const char* regionName)
 {

@@ -143,6 +143,7 @@ TFileLayout PortableLayout(const std::string& dataFolder)
     layout.settingsFile = layout.dataFolder + "config/config.xml";
     layout.catalogueFile = layout.dataFolder + "config/fmradios.dll";
     layout.adsFile = layout.dataFolder + "config/fmads.dll";
+    layout.myStationsFile = layout.dataFolder + "config/mystations.xml";
     layout.cacheFolder = layout.dataFolder + "cache";
     return layout;
 }
@@ -156,6 +157,7 @@ TFileLayout UserFoldersLayout(const std::string& dataFolder, const TUserFolders&
     layout.settingsFile = folders.configHome + ours + "/config.xml";
     layout.catalogueFile = folders.dataHome + ours + "/fmradios.dll";
     layout.adsFile = folders.dataHome + ours + "/fmads.dll";
+    layout.myStationsFile = folders.dataHome + ours + "/mystations.xml";
     layout.cacheFolder = folders.cacheHome + ours;
     return layout;
 }

@@ -11,13 +11,15 @@
 // Two layouts of the writable files:
 //   portable      a run folder the user can write: everything stays in it,
 //                 config/config.xml, config/fmradios.dll, config/fmads.dll,
-//                 cache/;
+//                 config/mystations.xml, cache/;
 //   user folders  an installed program, or a run folder that cannot be
 //                 written: the files follow the XDG base directories,
 //                   $XDG_CONFIG_HOME/orvane-radio/config.xml
-//                   $XDG_DATA_HOME/orvane-radio/fmradios.dll, fmads.dll
+//                   $XDG_DATA_HOME/orvane-radio/fmradios.dll, fmads.dll,
+//                                               mystations.xml
 //                   $XDG_CACHE_HOME/orvane-radio/
-//                 seeded from the shipped files on first start.
+//                 seeded from the shipped files on first start (the user's
+//                 own stations are never seeded: nothing ships them).
 //
 // No Qt here: plain C++ over std::filesystem, usable from any thread.
 
@@ -38,6 +40,7 @@ struct TFileLayout
     std::string settingsFile;
     std::string catalogueFile;
     std::string adsFile;
+    std::string myStationsFile; // the user's own stations
     std::string cacheFolder;   // no trailing separator
 };
 

@@ -5,6 +5,7 @@
 
 #include <QDBusAbstractAdaptor>
 #include <QObject>
+#include <QStringList>
 
 #include <functional>
 
@@ -14,9 +15,10 @@ class CInstanceAdaptor : public QDBusAbstractAdaptor
     Q_CLASSINFO("D-Bus Interface", "org.orvane.Radio.Instance")
 
 public:
-    CInstanceAdaptor(QObject* parent, std::function<void()> raise)
+    CInstanceAdaptor(QObject* parent, std::function<void()> raise, std::function<void(const QStringList&)> open = {})
         : QDBusAbstractAdaptor(parent)
         , raise(std::move(raise))
+        , open(std::move(open))
     {
     }
 
@@ -26,7 +28,14 @@ public slots:
         if (raise)
             raise();
     }
+    // Items a later start was given, each percent-encoded.
+    void Open(const QStringList& items)
+    {
+        if (open)
+            open(items);
+    }
 
 private:
     std::function<void()> raise;
+    std::function<void(const QStringList&)> open;
 };

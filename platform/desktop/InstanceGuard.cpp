@@ -43,12 +43,39 @@ ino_t InodeOf(const QString& path)
 // is left open until the process ends; kept here so it stays reachable.
 QLocalServer* abandonedServer = nullptr;
 
+// A later start's items: "open", then a tab and a percent-encoded item for
+// each, then a line end. Paths may hold any byte but zero, a tab or a line
+// end among them, so each is encoded.
+constexpr const char kOpenRequest[] = "open";
+
+QStringList EncodedItems(const std::vector<std::string>& items)
+{
+    QStringList encoded;
+    for (const std::string& item : items)
+        encoded << QString::fromLatin1(QByteArray::fromStdString(item).toPercentEncoding());
+    return encoded;
+}
+
+std::vector<std::string> DecodedItems(const QStringList& encoded)
+{
+    std::vector<std::string> items;
+    for (const QString& item : encoded) {
+        const QByteArray decoded = QByteArray::fromPercentEncoding(item.toLatin1());
+        if (!decoded.isEmpty())
+            items.push_back(decoded.toStdString());
+    }
+    return items;
+}
+
 } // namespace
 
 struct CInstanceGuard::TPrivate
 {
     std::function<void()> raiseHandler;
     bool raisePending = false;
+    std::function<void(const std::vector<std::string>&)> openHandler;
+    std::vector<std::vector<std::string>> openPending;
+    std::vector<std::string> forward;
     std::string holder;
     QObject* busObject = nullptr;
     QLocalServer* server = nullptr;
@@ -63,18 +90,43 @@ struct CInstanceGuard::TPrivate
             raisePending = true;
     }
 
+    void RequestOpen(const QStringList& encoded)
+    {
+        RequestRaise();
+        std::vector<std::string> items = DecodedItems(encoded);
+        if (items.empty())
+            return;
+        if (openHandler)
+            openHandler(items);
+        else
+            openPending.push_back(std::move(items));
+    }
+
+    QByteArray SocketRequest() const
+    {
+        if (forward.empty())
+            return kRaiseRequest;
+        QByteArray request = kOpenRequest;
+        for (const QString& item : EncodedItems(forward))
+            request += '\t' + item.toLatin1();
+        return request + '\n';
+    }
+
     InstanceClaim ClaimOnBus(QDBusConnection bus)
     {
         busObject = new QObject();
-        new CInstanceAdaptor(busObject, [this] { RequestRaise(); });
+        new CInstanceAdaptor(busObject, [this] { RequestRaise(); },
+                             [this](const QStringList& items) { RequestOpen(items); });
         // The object is there before the name, so a start that sees the name
         // always finds someone to answer.
         bus.registerObject(QLatin1String(kObjectPath), busObject, QDBusConnection::ExportAdaptors);
         if (RegisterName(bus, QDBusConnectionInterface::DontQueueService))
             return InstanceClaim::First;
-        const QDBusMessage call = QDBusMessage::createMethodCall(
+        QDBusMessage call = QDBusMessage::createMethodCall(
             QLatin1String(kInstanceBusName), QLatin1String(kObjectPath), QLatin1String(kInterface),
-            QStringLiteral("Raise"));
+            forward.empty() ? QStringLiteral("Raise") : QStringLiteral("Open"));
+        if (!forward.empty())
+            call << EncodedItems(forward);
         const QDBusMessage answer = bus.call(call, QDBus::Block, kAnswerMilliseconds);
         if (!Unanswered(answer) || !RegisterName(bus, QDBusConnectionInterface::ReplaceExistingService)) {
             bus.unregisterObject(QLatin1String(kObjectPath));
@@ -122,13 +174,13 @@ struct CInstanceGuard::TPrivate
 
     // Asks the player behind the socket to come to the front. Silent: it
     // took the request but did not answer within the time.
-    static Answer AskRunning(const QString& path)
+    Answer AskRunning(const QString& path) const
     {
         QLocalSocket socket;
         socket.connectToServer(path);
         if (!socket.waitForConnected(kAnswerMilliseconds))
             return Answer::None;
-        socket.write(kRaiseRequest);
+        socket.write(SocketRequest());
         socket.waitForBytesWritten(kAnswerMilliseconds);
         const bool answered = socket.canReadLine() || socket.waitForReadyRead(kAnswerMilliseconds);
         const bool understood = answered && socket.readLine() == kRaiseAnswer;
@@ -168,9 +220,16 @@ struct CInstanceGuard::TPrivate
                 QObject::connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
                 QObject::connect(client, &QLocalSocket::readyRead, client, [this, client] {
                     while (client->canReadLine()) {
-                        if (client->readLine() == kRaiseRequest) {
+                        const QByteArray line = client->readLine();
+                        if (line == kRaiseRequest) {
                             client->write(kRaiseAnswer);
                             RequestRaise();
+                        } else if (line.startsWith(QByteArray(kOpenRequest) + '\t')) {
+                            client->write(kRaiseAnswer);
+                            QStringList items;
+                            for (const QByteArray& item : line.trimmed().split('\t').mid(1))
+                                items << QString::fromLatin1(item);
+                            RequestOpen(items);
                         }
                     }
                 });
@@ -226,6 +285,23 @@ void CInstanceGuard::SetRaiseHandler(std::function<void()> handler)
         d->raisePending = false;
         d->raiseHandler();
     }
+}
+
+void CInstanceGuard::SetItemsToForward(std::vector<std::string> items)
+{
+    d->forward = std::move(items);
+}
+
+void CInstanceGuard::SetOpenHandler(std::function<void(const std::vector<std::string>&)> handler)
+{
+    d->openHandler = std::move(handler);
+    if (!d->openHandler)
+        return;
+    // The handler may itself be replaced while it runs: take the list first.
+    std::vector<std::vector<std::string>> pending;
+    pending.swap(d->openPending);
+    for (const std::vector<std::string>& items : pending)
+        d->openHandler(items);
 }
 
 std::string CInstanceGuard::Holder() const

@@ -7,6 +7,8 @@
 
 #include "platform/win/Win.h"
 
+#include <string>
+
 // ------------------------------------------------------ notification area
 
 constexpr DWORD NIM_ADD = 0x00000000;
@@ -59,6 +61,7 @@ std::intptr_t ShellExecute(HWND window, const char* verb, const char* file, cons
 // Whether a file or folder exists at the path.
 BOOL PathFileExists(const char* path);
 
+constexpr DWORD OFN_OVERWRITEPROMPT = 0x00000002;
 constexpr DWORD OFN_HIDEREADONLY = 0x00000004;
 constexpr DWORD OFN_FILEMUSTEXIST = 0x00001000;
 constexpr DWORD OFN_EXPLORER = 0x00080000;
@@ -78,6 +81,9 @@ struct OPENFILENAME
     const char* lpstrTitle;
     const char* lpstrInitialDir;
     DWORD Flags;
+    // The ending a saved name gets when the user typed none ("m3u", no dot);
+    // null for none.
+    const char* lpstrDefExt;
 };
 
 // Runs the desktop's open-file dialog modally over the owner. TRUE with the
@@ -85,10 +91,25 @@ struct OPENFILENAME
 // fit, or the dialog failed.
 BOOL GetOpenFileName(OPENFILENAME* description);
 
+// Runs the desktop's save dialog modally over the owner; with
+// OFN_OVERWRITEPROMPT the user confirms replacing an existing file. TRUE with
+// the chosen path in lpstrFile; FALSE when the user cancelled, the path does
+// not fit, or the dialog failed.
+BOOL GetSaveFileName(OPENFILENAME* description);
+
 // Tests replace the dialog with an answer of their own: the hook receives the
 // description and answers like GetOpenFileName. Null restores the real dialog.
 using OpenFileNameHook = BOOL (*)(OPENFILENAME* description);
 void SetOpenFileNameHook(OpenFileNameHook hook);
+// The same for the save dialog.
+void SetSaveFileNameHook(OpenFileNameHook hook);
+
+// ------------------------------------------------------------- clipboard
+
+// Puts UTF-8 text on the desktop's clipboard; FALSE without one.
+BOOL SetClipboardText(const char* text);
+// The clipboard's text, UTF-8; empty when it holds none.
+std::string GetClipboardText();
 
 // Tests replace the desktop's link handler likewise; the hook answers whether
 // the link was opened.

@@ -1,12 +1,15 @@
-// Opening links, the open-file dialog and file existence.
+// Opening links, the open and save dialogs, file existence and the
+// clipboard.
 
 #include "platform/shell/Shell.h"
 #include "platform/shell/ShellTesting.h"
 #include "platform/win/WinQt.h"
 
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QStringList>
 #include <QUrl>
 #include <QWidget>
@@ -19,6 +22,7 @@
 namespace {
 
 OpenFileNameHook openFileNameHook = nullptr;
+OpenFileNameHook saveFileNameHook = nullptr;
 OpenLinkHook openLinkHook = nullptr;
 
 // ShellExecute's answers: above 32 is success; 2 is "file not found".
@@ -126,21 +130,28 @@ std::string TranslateFileFilter(const char* filter)
     return QtFilterFromWin32(filter).toStdString();
 }
 
-BOOL GetOpenFileName(OPENFILENAME* description)
-{
-    if (description == nullptr || description->lpstrFile == nullptr || description->nMaxFile == 0)
-        return FALSE;
-    if (openFileNameHook != nullptr)
-        return openFileNameHook(description);
-    if (!EnsureWinApplication())
-        return FALSE;
+namespace {
 
+enum class FileDialogMode { Open, Save };
+
+BOOL RunFileDialog(OPENFILENAME* description, FileDialogMode mode)
+{
     QFileDialog dialog(WidgetFromHwnd(description->hwndOwner));
     dialog.setWindowTitle(description->lpstrTitle != nullptr ? QString::fromUtf8(description->lpstrTitle)
                                                              : QString());
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode((description->Flags & OFN_FILEMUSTEXIST) ? QFileDialog::ExistingFile
-                                                                : QFileDialog::AnyFile);
+    if (mode == FileDialogMode::Open) {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode((description->Flags & OFN_FILEMUSTEXIST) ? QFileDialog::ExistingFile
+                                                                    : QFileDialog::AnyFile);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, (description->Flags & OFN_OVERWRITEPROMPT) == 0);
+        if (description->lpstrDefExt != nullptr)
+            dialog.setDefaultSuffix(QString::fromUtf8(description->lpstrDefExt));
+        if (description->lpstrFile[0] != '\0')
+            dialog.selectFile(QString::fromUtf8(description->lpstrFile));
+    }
     const QString filter = QtFilterFromWin32(description->lpstrFilter);
     if (!filter.isEmpty())
         dialog.setNameFilters(filter.split(QStringLiteral(";;")));
@@ -154,6 +165,57 @@ BOOL GetOpenFileName(OPENFILENAME* description)
         return FALSE;
     std::memcpy(description->lpstrFile, chosen.c_str(), chosen.size() + 1);
     return TRUE;
+}
+
+} // namespace
+
+BOOL GetOpenFileName(OPENFILENAME* description)
+{
+    if (description == nullptr || description->lpstrFile == nullptr || description->nMaxFile == 0)
+        return FALSE;
+    if (openFileNameHook != nullptr)
+        return openFileNameHook(description);
+    if (!EnsureWinApplication())
+        return FALSE;
+    return RunFileDialog(description, FileDialogMode::Open);
+}
+
+BOOL GetSaveFileName(OPENFILENAME* description)
+{
+    if (description == nullptr || description->lpstrFile == nullptr || description->nMaxFile == 0)
+        return FALSE;
+    if (saveFileNameHook != nullptr)
+        return saveFileNameHook(description);
+    if (!EnsureWinApplication())
+        return FALSE;
+    return RunFileDialog(description, FileDialogMode::Save);
+}
+
+void SetSaveFileNameHook(OpenFileNameHook hook)
+{
+    saveFileNameHook = hook;
+}
+
+BOOL SetClipboardText(const char* text)
+{
+    if (text == nullptr || !EnsureWinApplication())
+        return FALSE;
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard == nullptr)
+        return FALSE;
+    const QString value = QString::fromUtf8(text);
+    clipboard->setText(value, QClipboard::Clipboard);
+    // Middle-click pasting on X11 takes the primary selection.
+    if (clipboard->supportsSelection())
+        clipboard->setText(value, QClipboard::Selection);
+    return TRUE;
+}
+
+std::string GetClipboardText()
+{
+    if (!EnsureWinApplication() || QGuiApplication::clipboard() == nullptr)
+        return std::string();
+    return QGuiApplication::clipboard()->text(QClipboard::Clipboard).toStdString();
 }
 
 void SetOpenFileNameHook(OpenFileNameHook hook)

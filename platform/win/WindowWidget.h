@@ -10,10 +10,15 @@
 #include <QPoint>
 #include <QWidget>
 
+#include <string>
 #include <vector>
 
 class CNativeWindow;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QKeyEvent;
+class QMimeData;
 class QMouseEvent;
 
 class CWindowWidget : public QWidget
@@ -34,6 +39,11 @@ public:
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    // Drops (platform/win/WinDrop.cpp): files and links dropped on a window
+    // that accepts them become one posted WM_DROPFILES.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void HandleMousePress(QMouseEvent* event, bool doubleClick);
@@ -41,6 +51,8 @@ private:
     void HandleMouseMove(QMouseEvent* event);
     void HandleKey(QKeyEvent* event, bool press);
     void QueueInput(UINT message, WPARAM wParam, LPARAM lParam, const QPoint& screenPoint);
+    static std::vector<std::string> DropItems(const QMimeData* data);
+    bool TakesDrop(const QMimeData* data) const;
     WPARAM MouseKeyState(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) const;
 
     CNativeWindow* owner;

@@ -193,6 +193,9 @@ TEST_F(InstalledProgram, InstallLaysOutProgramDataEntryIconsAndMetainfo)
     EXPECT_FALSE(DesktopEntryValue(entry, "Name").empty());
     EXPECT_EQ(DesktopEntryValue(entry, "Categories"), "AudioVideo;Audio;Player;");
     EXPECT_EQ(DesktopEntryValue(entry, "Icon"), kAppId);
+    // Playlists open with the program; web links stay the browser's.
+    EXPECT_EQ(DesktopEntryValue(entry, "MimeType"),
+              "audio/x-mpegurl;audio/x-scpls;application/vnd.apple.mpegurl;application/xspf+xml;");
 
     const TToolResult desktop = RunTool({"desktop-file-validate", entry});
     EXPECT_EQ(desktop.exitCode, 0) << desktop.output;
@@ -221,8 +224,10 @@ TEST_F(InstalledProgram, ReadOnlyInstallRemembersBackgroundAndVolumeInTheUsersFo
     CPrivateSessionBus bus(kUser);
     ASSERT_TRUE(bus.Started());
     const std::string entry = prefix + "/share/applications/" + std::string(kAppId) + ".desktop";
-    const std::string exec = DesktopEntryValue(entry, "Exec");
-    ASSERT_EQ(exec, "orvane-radio");
+    // Started as a launcher starts it with no file: the field code goes.
+    const std::string execLine = DesktopEntryValue(entry, "Exec");
+    ASSERT_EQ(execLine, "orvane-radio %U");
+    const std::string exec = execLine.substr(0, execLine.find(' '));
 
     auto startProgram = [&] {
         return std::make_unique<CChildProcess>(std::vector<std::string>{exec},

@@ -106,6 +106,7 @@ TEST(UserFolders, LayoutNamesTheProgramsFolderInEachBase)
     EXPECT_EQ(layout.settingsFile, "/c/orvane-radio/config.xml");
     EXPECT_EQ(layout.catalogueFile, "/d/orvane-radio/fmradios.dll");
     EXPECT_EQ(layout.adsFile, "/d/orvane-radio/fmads.dll");
+    EXPECT_EQ(layout.myStationsFile, "/d/orvane-radio/mystations.xml");
     EXPECT_EQ(layout.cacheFolder, "/k/orvane-radio");
 }
 
@@ -145,6 +146,7 @@ TEST(ChooseLayout, WritableRunFolderStaysPortable)
     EXPECT_EQ(layout.settingsFile, run + "config/config.xml");
     EXPECT_EQ(layout.catalogueFile, run + "config/fmradios.dll");
     EXPECT_EQ(layout.adsFile, run + "config/fmads.dll");
+    EXPECT_EQ(layout.myStationsFile, run + "config/mystations.xml");
     EXPECT_EQ(layout.cacheFolder, run + "cache");
 }
 
@@ -218,6 +220,9 @@ TEST_F(SeedUserFolders, FirstStartCopiesEveryShippedFileAndMakesTheCache)
     EXPECT_EQ(Read(home / ".local" / "share" / "orvane-radio" / "fmradios.dll"), "v3");
     EXPECT_EQ(Read(home / ".local" / "share" / "orvane-radio" / "fmads.dll"), "ads");
     EXPECT_TRUE(fs::is_directory(home / ".cache" / "orvane-radio"));
+    // The user's own stations are not seeded, though their folder is made.
+    EXPECT_FALSE(fs::exists(layout.myStationsFile));
+    EXPECT_TRUE(fs::is_directory(fs::path(layout.myStationsFile).parent_path()));
     // Nothing half-written is left beside the seeded files.
     for (const auto& entry : fs::recursive_directory_iterator(home))
         EXPECT_NE(entry.path().extension(), ".part") << entry.path();

@@ -97,6 +97,31 @@ TEST_F(InstanceGuardTest, WithoutBusASocketInTheRuntimeFolderDoesTheSame)
     EXPECT_TRUE(WaitUntil([&] { return CountLines(first->Output(), "raised") == 1; }, 10s)) << first->Output();
 }
 
+TEST_F(InstanceGuardTest, LaterStartsHandOverTheirItemsWholeOnBusAndSocket)
+{
+    // Paths may hold blanks, tabs, percent signs and any script.
+    const std::vector<std::string> items = {"/home/u/My Music/列表 1.pls", "http://a.example:8000/s?x=1&y=%20",
+                                            "/tmp/tab\there", "file:///tmp/100%25.m3u"};
+    std::optional<CPrivateSessionBus> bus;
+    bus.emplace();
+    ASSERT_TRUE(bus->Started());
+    for (const bool onBus : {true, false}) {
+        std::optional<CChildProcess> first;
+        const Environment environment = onBus ? WithBus(*bus) : WithoutBus();
+        StartFirst(first, environment, onBus ? "bus" : "socket");
+        std::vector<std::string> argv = {kProbe, "0"};
+        argv.insert(argv.end(), items.begin(), items.end());
+        const TToolResult later = RunTool(argv, environment);
+        EXPECT_EQ(LastLine(later.output), "handed-over") << onBus;
+        const std::string expected = "opened " + items[0] + "|" + items[1] + "|" + items[2] + "|" + items[3];
+        EXPECT_TRUE(WaitUntil([&] { return CountLines(first->Output(), expected) == 1; }, 10s))
+            << onBus << ": " << first->Output();
+        // Handing over items brings the player to the front as well.
+        EXPECT_EQ(CountLines(first->Output(), "raised"), 1) << first->Output();
+        first->Stop();
+    }
+}
+
 TEST_F(InstanceGuardTest, SocketLeftByAKilledPlayerIsTakenOver)
 {
     {

@@ -1,9 +1,11 @@
 // A process that claims the instance as the player does and reports what
 // happens on standard output: "first <holder>", "handed-over" or
 // "unguarded", then "raised" for every later start that asks it to come to
-// the front. It stays the number of seconds given, then ends; a quit message
-// before that (a player that lost the instance to a later start gets one)
-// ends it early with "ended early".
+// the front, and "opened <item>|<item>..." for every later start that hands
+// over items (the arguments after the number of seconds). It stays the
+// number of seconds given, then ends; a quit message before that (a player
+// that lost the instance to a later start gets one) ends it early with
+// "ended early".
 
 #include "platform/desktop/InstanceGuard.h"
 #include "platform/win/Win.h"
@@ -12,11 +14,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 int main(int argc, char** argv)
 {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 0;
     CInstanceGuard guard;
+    guard.SetItemsToForward(std::vector<std::string>(argv + (argc > 2 ? 2 : argc), argv + argc));
     const InstanceClaim claim = guard.Claim();
     if (claim == InstanceClaim::HandedOver) {
         std::printf("handed-over\n");
@@ -26,6 +31,13 @@ int main(int argc, char** argv)
     std::fflush(stdout);
     guard.SetRaiseHandler([] {
         std::printf("raised\n");
+        std::fflush(stdout);
+    });
+    guard.SetOpenHandler([](const std::vector<std::string>& items) {
+        std::string line = "opened";
+        for (std::size_t i = 0; i < items.size(); ++i)
+            line += (i == 0 ? " " : "|") + items[i];
+        std::printf("%s\n", line.c_str());
         std::fflush(stdout);
     });
     static bool timeUp = false;

@@ -1,0 +1,1 @@
+[playlist]numberofentries=3File1=http://198.51.100.7:8010/stream sid=1Title1=(#1 - 12/500) Jazz Lounge 24/7Length1=-1File2=Title2=(#2 - 0/500) Empty slotLength2=-1File3=http://198.51.100.7:8010/;stream.mp3Title3=(#3 - 7/500) Jazz Lounge 24/7Length3=-1Version=2
