@@ -2,7 +2,7 @@
 # <build>/fuzz by the first test, then each runs over its seeds and a fixed
 # number of further inputs. Left out of the sanitizer build: the harnesses
 # carry the sanitizers themselves.
-set(ORVANE_FUZZERS xml_bounds catalogue ad_list settings layout attribute_list playlist text_encoding)
+set(ORVANE_FUZZERS xml_bounds catalogue ad_list settings layout attribute_list playlist text_encoding directory)
 # Inputs tried beyond the seeds, per harness and test run.
 set(ORVANE_FUZZ_RUNS 20000)
 
