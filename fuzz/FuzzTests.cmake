@@ -3,7 +3,7 @@
 # number of further inputs. Left out of the sanitizer build: the harnesses
 # carry the sanitizers themselves.
 set(ORVANE_FUZZERS xml_bounds catalogue ad_list settings layout attribute_list playlist text_encoding my_stations
-    station_import)
+    station_import directory)
 # Inputs tried beyond the seeds, per harness and test run.
 set(ORVANE_FUZZ_RUNS 20000)
 

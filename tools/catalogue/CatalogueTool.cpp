@@ -4,6 +4,9 @@
 //   orvane-catalogue unscramble IN OUT   scrambled file -> plain XML
 //   orvane-catalogue check FILE          what the player reads from a scrambled
 //                                        catalogue or advertisement list
+//   orvane-catalogue from-directory STATIONS.json OUT.xml [VERSION]
+//                                        a station directory answer -> a plain
+//                                        catalogue source (FromDirectory.h)
 //
 // `check` goes through the player's own reader and model, so what it prints is
 // what the player will show: one tab-separated line per item, the version
@@ -11,6 +14,8 @@
 // and the styles with theirs, or the advertisements with their links. It exits
 // 1 when the file has no root element or lies beyond the bounds the player
 // sets on outside data (size, nesting depth, number of nodes).
+
+#include "FromDirectory.h"
 
 #include "catalogue/CatalogueModel.h"
 #include "catalogue/XmlFile.h"
@@ -31,7 +36,8 @@ int Usage()
 {
     std::cerr << "usage: orvane-catalogue scramble IN OUT\n"
                  "       orvane-catalogue unscramble IN OUT\n"
-                 "       orvane-catalogue check FILE\n";
+                 "       orvane-catalogue check FILE\n"
+                 "       orvane-catalogue from-directory STATIONS.json OUT.xml [VERSION]\n";
     return 2;
 }
 
@@ -125,5 +131,7 @@ int main(int argc, char** argv)
         return Transform(argv[2], argv[3]);
     if (argc == 3 && std::strcmp(argv[1], "check") == 0)
         return Check(argv[2]);
+    if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "from-directory") == 0)
+        return CatalogueFromDirectory(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
     return Usage();
 }

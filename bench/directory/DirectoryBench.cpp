@@ -1,0 +1,202 @@
+// The station directory's answers, measured. Run: build/bench/bench_directory
+//
+// JsonLibrary*: the two JSON libraries of Debian we weighed for the reader,
+// each parsing a 1,000-station answer and copying out the fields a result
+// row needs, the same work on both sides.
+// ReadDirectoryAnswer beside ReadCatalogueStations: our reader on that
+// answer, with what a result page does with it (each stream once, each
+// row's second line), beside parsing a catalogue of as many stations and
+// listing them, the floor a page of the catalogue costs.
+// LocalMatches beside StylePageWalk: the local matches of a search over a
+// catalogue of 10,000 stations, beside the walk over every station that a
+// style page makes.
+
+#include "catalogue/CatalogueModel.h"
+#include "catalogue/XmlFile.h"
+#include "directory/DirectoryAnswers.h"
+#include "directory/LocalMatches.h"
+#include "support/DirectoryFixtures.h"
+
+#include <benchmark/benchmark.h>
+#include <nlohmann/json.hpp>
+#include <simdjson.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kAnswerStations = 1000;
+
+struct TRow
+{
+    std::string name, url, codec, countryCode;
+    long long bitrate = 0, clicks = 0;
+};
+
+const std::string& Answer()
+{
+    static const std::string answer = orvane::test::StationListJson(orvane::test::ManyEntries(kAnswerStations));
+    return answer;
+}
+
+void JsonLibraryNlohmann(benchmark::State& state)
+{
+    const std::string& answer = Answer();
+    for (auto _ : state) {
+        std::vector<TRow> rows;
+        const nlohmann::json document = nlohmann::json::parse(answer, nullptr, false);
+        for (const auto& station : document) {
+            TRow row;
+            row.name = station.value("name", "");
+            row.url = station.value("url_resolved", "");
+            row.codec = station.value("codec", "");
+            row.countryCode = station.value("countrycode", "");
+            row.bitrate = station.value("bitrate", 0LL);
+            row.clicks = station.value("clickcount", 0LL);
+            rows.push_back(std::move(row));
+        }
+        benchmark::DoNotOptimize(rows.data());
+        if (rows.size() != kAnswerStations)
+            state.SkipWithError("wrong station count");
+    }
+    state.counters["bytes"] = static_cast<double>(answer.size());
+}
+BENCHMARK(JsonLibraryNlohmann)->Unit(benchmark::kMillisecond);
+
+void JsonLibrarySimdjson(benchmark::State& state)
+{
+    const simdjson::padded_string answer(Answer());
+    simdjson::dom::parser parser;
+    for (auto _ : state) {
+        std::vector<TRow> rows;
+        simdjson::dom::element document;
+        if (parser.parse(answer).get(document) != simdjson::SUCCESS)
+            state.SkipWithError("parse failed");
+        simdjson::dom::array stations;
+        if (document.get_array().get(stations) != simdjson::SUCCESS)
+            state.SkipWithError("not an array");
+        for (simdjson::dom::element station : stations) {
+            TRow row;
+            std::string_view text;
+            if (station["name"].get_string().get(text) == simdjson::SUCCESS)
+                row.name = text;
+            if (station["url_resolved"].get_string().get(text) == simdjson::SUCCESS)
+                row.url = text;
+            if (station["codec"].get_string().get(text) == simdjson::SUCCESS)
+                row.codec = text;
+            if (station["countrycode"].get_string().get(text) == simdjson::SUCCESS)
+                row.countryCode = text;
+            std::int64_t number = 0;
+            if (station["bitrate"].get_int64().get(number) == simdjson::SUCCESS)
+                row.bitrate = number;
+            if (station["clickcount"].get_int64().get(number) == simdjson::SUCCESS)
+                row.clicks = number;
+            rows.push_back(std::move(row));
+        }
+        benchmark::DoNotOptimize(rows.data());
+        if (rows.size() != kAnswerStations)
+            state.SkipWithError("wrong station count");
+    }
+    state.counters["bytes"] = static_cast<double>(answer.size());
+}
+BENCHMARK(JsonLibrarySimdjson)->Unit(benchmark::kMillisecond);
+
+// A catalogue source of `stations` stations in regions of 50, styles in turn.
+std::string Catalogue(int stations)
+{
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<catalogue>\n";
+    for (int i = 0; i < stations; ++i) {
+        if (i % 50 == 0)
+            xml += std::string(i > 0 ? "</city>\n" : "") + "<city name=\"地区" + std::to_string(i / 50) + "\">\n";
+        xml += "  <station name=\"电台 Radio " + std::to_string(i) + (i % 97 == 0 ? " 音乐" : "") +
+               "\" url=\"http://127.0.0.1:9/" + std::to_string(i) + ".mp3\" style=\"S" + std::to_string(i % 24) +
+               "\"/>\n";
+    }
+    xml += "</city>\n<styles>";
+    for (int s = 0; s < 24; ++s)
+        xml += "<style name=\"S" + std::to_string(s) + "\"/>";
+    return xml + "</styles>\n</catalogue>\n<version>1</version>\n";
+}
+
+void ReadDirectoryAnswer(benchmark::State& state)
+{
+    const std::string& answer = Answer();
+    std::size_t rows = 0;
+    for (auto _ : state) {
+        const TStationList list = ReadStationList(answer);
+        const std::vector<TDirectoryStation> page = DedupeByStreamAddress(list.stations);
+        std::size_t lineBytes = 0;
+        for (const TDirectoryStation& station : page)
+            lineBytes += StationSubtitle(station).size();
+        benchmark::DoNotOptimize(lineBytes);
+        rows = page.size();
+    }
+    if (rows != kAnswerStations)
+        state.SkipWithError("wrong station count");
+    state.counters["stations"] = static_cast<double>(rows);
+}
+BENCHMARK(ReadDirectoryAnswer)->Unit(benchmark::kMillisecond);
+
+void ReadCatalogueStations(benchmark::State& state)
+{
+    const std::string source = Catalogue(kAnswerStations);
+    std::size_t stations = 0;
+    for (auto _ : state) {
+        TiXmlDocument document;
+        ParseXmlBytes(&document, source, false);
+        CStdPtrArray regions, styles;
+        std::int32_t version = 0;
+        ParseCatalogueDocument(document, regions, styles, version);
+        stations = 0;
+        for (int i = 0; i < regions.GetSize(); ++i)
+            stations += RegionStations(document, static_cast<const char*>(regions.GetAt(i))).size();
+        FreeNameList(regions);
+        FreeNameList(styles);
+    }
+    if (stations != kAnswerStations)
+        state.SkipWithError("wrong station count");
+    state.counters["stations"] = static_cast<double>(stations);
+}
+BENCHMARK(ReadCatalogueStations)->Unit(benchmark::kMillisecond);
+
+constexpr int kCatalogueStations = 10000;
+
+const TiXmlDocument& LargeCatalogue()
+{
+    static const TiXmlDocument document = [] {
+        TiXmlDocument parsed;
+        ParseXmlBytes(&parsed, Catalogue(kCatalogueStations), false);
+        return parsed;
+    }();
+    return document;
+}
+
+void LocalMatchesOverTenThousand(benchmark::State& state)
+{
+    const TiXmlDocument& catalogue = LargeCatalogue();
+    const std::vector<TNamedUrl> own = {{"我的音乐台", "http://127.0.0.1:9/mine"}};
+    std::size_t found = 0;
+    for (auto _ : state)
+        found = LocalMatches(catalogue, own, "音乐").size();
+    if (found != (kCatalogueStations + 96) / 97 + 1)
+        state.SkipWithError("wrong number of matches");
+    state.counters["matches"] = static_cast<double>(found);
+}
+BENCHMARK(LocalMatchesOverTenThousand)->Unit(benchmark::kMillisecond);
+
+void StylePageWalk(benchmark::State& state)
+{
+    const TiXmlDocument& catalogue = LargeCatalogue();
+    std::size_t found = 0;
+    for (auto _ : state)
+        found = StyleStations(catalogue, "S3").size();
+    if (found == 0)
+        state.SkipWithError("no station of the style");
+    state.counters["matches"] = static_cast<double>(found);
+}
+BENCHMARK(StylePageWalk)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
