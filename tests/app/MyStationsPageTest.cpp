@@ -380,6 +380,9 @@ TEST_F(CMyStationsTest, ToggleAddsAndRemovesThePlayingStation)
 
 TEST_F(CMyStationsTest, AddDialogRefusesBadAddressesWithTheReasonAndAddsAGoodOne)
 {
+    // The dialog's name and address are Edit controls of the layout.
+    if (!std::filesystem::exists(ORVANE_SOURCE_DIR "/uilib/controls/EditUI.h"))
+        GTEST_SKIP() << "this tree has no Edit control yet";
     WriteMine({kThree[0]});
     Start();
     OpenMyPage();
