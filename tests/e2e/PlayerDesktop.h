@@ -148,7 +148,8 @@ protected:
     }
 
     // The player of the run folder copy started on `desktop`, with the
-    // environment that keeps it on 127.0.0.1 and in folders of its own.
+    // environment that keeps it on 127.0.0.1 and in folders of its own: every
+    // address but the loopback goes to a proxy that refuses.
     std::unique_ptr<DesktopProgram> StartPlayerOn(const DesktopSession& desktop,
                                                   const std::string& executable = "") const
     {
@@ -157,7 +158,8 @@ protected:
         return desktop.Start(executable.empty() ? runFolder.File("orvane-radio") : executable, {}, runFolder.Path(),
                              {"QT_QPA_PLATFORM=xcb", "http_proxy=" + proxy, "https_proxy=" + proxy,
                               "HTTP_PROXY=" + proxy, "HTTPS_PROXY=" + proxy, "ALL_PROXY=", "all_proxy=",
-                              "no_proxy=", "NO_PROXY=", "HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config",
+                              "no_proxy=127.0.0.1,localhost", "NO_PROXY=127.0.0.1,localhost", "HOME=" + home,
+                              "XDG_CONFIG_HOME=" + home + "/.config",
                               "XDG_DATA_HOME=" + home + "/.local/share", "XDG_CACHE_HOME=" + home + "/.cache",
                               "XDG_RUNTIME_DIR=" + runFolder.File("runtime"),
                               "DBUS_SESSION_BUS_ADDRESS=unix:path=" + runFolder.File("runtime") + "/no-bus",
