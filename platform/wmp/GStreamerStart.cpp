@@ -6,6 +6,7 @@
 // (StartGStreamer's once-flag orders them); MakeAudioSink runs on the GUI
 // thread.
 
+#include "platform/win/Win.h"
 #include "platform/wmp/DecoderRanking.h"
 #include "platform/wmp/PlaybinSession.h"
 
@@ -154,22 +155,38 @@ GstElement* playbin::MakeAudioSink(std::string& problem)
     return sink;
 }
 
+namespace {
+
+// GStreamer's start and the plugins of the usual stations, on a thread of the
+// window layer's: every way out of the process stops the layer's threads
+// before the exit handlers run, and between two plugins this one ends at
+// the first word.
+DWORD PrepareProc(void*)
+{
+    playbin::StartGStreamer();
+    for (const char* name : kPlaybackPlugins) {
+        if (::IsStopRequested())
+            return 0;
+        if (GstPlugin* plugin = gst_plugin_load_by_name(name))
+            gst_object_unref(plugin);
+    }
+    if (::IsStopRequested())
+        return 0;
+    LoadTypeFinders();
+    ReadElementFormats();
+    return 0;
+}
+
+} // namespace
+
 void PreparePlayer()
 {
     static std::once_flag prepared;
     std::call_once(prepared, [] {
         SetTagEncodings();
-        // Detached: it holds nothing of the program's, and a player made
-        // meanwhile waits only for gst_init (StartGStreamer's once-flag),
-        // while a plugin still loading here is loaded once for both.
-        std::thread([] {
-            playbin::StartGStreamer();
-            for (const char* name : kPlaybackPlugins) {
-                if (GstPlugin* plugin = gst_plugin_load_by_name(name))
-                    gst_object_unref(plugin);
-            }
-            LoadTypeFinders();
-            ReadElementFormats();
-        }).detach();
+        // A player made meanwhile waits only for gst_init (StartGStreamer's
+        // once-flag), while a plugin still loading here is loaded once for
+        // both. The thread layer keeps the handle until its stop.
+        ::CreateThread(&PrepareProc, nullptr);
     });
 }
