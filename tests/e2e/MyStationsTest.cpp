@@ -6,6 +6,7 @@
 
 #include "PlayerDesktop.h"
 
+#include "support/IbusSession.h"
 #include "support/IcecastServer.h"
 
 #include <thread>
@@ -187,4 +188,44 @@ TEST_F(CMyStationsDesktopTest, PlaylistWithCrLineEndsImportsThroughTheFileDialog
     EXPECT_EQ(text.find("http://127.0.0.1:9/kept"), text.rfind("http://127.0.0.1:9/kept"));
     EXPECT_EQ(text.find("Empty"), std::string::npos);
     EXPECT_TRUE(player->Running());
+}
+
+// Pinyin through a real input method (IBus with libpinyin): "nihao" composed
+// in the name edit and committed with Space names the station "你好".
+// xdotool types Latin keys only, so Chinese in the saved name can only come
+// from the input method's commit; plain keys would have left "nihao ".
+TEST_F(CMyStationsDesktopTest, PinyinComposedInTheNameEditIsCommittedAsChinese)
+{
+    if (!std::filesystem::exists("/usr/bin/ibus-daemon"))
+        GTEST_SKIP() << "ibus is not installed";
+    IbusSession ibus(session);
+    ASSERT_TRUE(ibus.Ready()) << ibus.Error();
+    ASSERT_TRUE(StartPlayer(ibus.Environment())) << player->Log();
+    ASSERT_TRUE(ClickIn(mainWindow, kFirstRegionAlone));
+    const unsigned long menu = OpenStationMenu(kFirstStation, 3);
+    ASSERT_NE(menu, 0u) << player->Log();
+    ASSERT_TRUE(ClickIn(menu, MenuEntry(2)));
+    const unsigned long dialog = WaitForPlayerWindows(kStationDlgWidth, kStationDlgHeight);
+    ASSERT_NE(dialog, 0u);
+
+    // The address is typed with the plain keyboard engine: pinyin would
+    // compose its letters too.
+    const std::string url = "http://127.0.0.1:" + std::to_string(refusingPort.Port()) + "/nihao";
+    ASSERT_TRUE(ibus.Ibus({"engine", "xkb:us::eng"}).finished);
+    ASSERT_TRUE(ClickIn(dialog, kUrlEdit));
+    ASSERT_TRUE(Type(dialog, url));
+    ASSERT_TRUE(ibus.Ibus({"engine", "libpinyin"}).finished);
+    ASSERT_EQ(ibus.CurrentEngine(), "libpinyin");
+    ASSERT_TRUE(ClickIn(dialog, kNameEdit));
+    ASSERT_TRUE(session.Focus(dialog));
+    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(session.Run({"xdotool", "type", "--delay", "80", "nihao"}).finished);
+    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(session.Run({"xdotool", "key", "space"}).finished);
+    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(ClickIn(dialog, kOkButton));
+    EXPECT_TRUE(WaitForMine([&](const std::string& text) { return text.find(url) != std::string::npos; }))
+        << Mine() << player->Log();
+    EXPECT_NE(Mine().find("name=\"你好\""), std::string::npos) << Mine();
+    EXPECT_EQ(Mine().find("nihao\" url"), std::string::npos) << "the keys were typed without the input method";
 }

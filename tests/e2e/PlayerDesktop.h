@@ -150,27 +150,29 @@ protected:
     // The player of the run folder copy started on `desktop`, with the
     // environment that keeps it on 127.0.0.1 and in folders of its own: every
     // address but the loopback goes to a proxy that refuses.
-    std::unique_ptr<DesktopProgram> StartPlayerOn(const DesktopSession& desktop,
-                                                  const std::string& executable = "") const
+    // `extra` entries are added last and win over those above.
+    std::unique_ptr<DesktopProgram> StartPlayerOn(const DesktopSession& desktop, const std::string& executable = "",
+                                                  const std::vector<std::string>& extra = {}) const
     {
         const std::string proxy = "http://127.0.0.1:" + std::to_string(refusingPort.Port());
         const std::string home = runFolder.File("home");
+        std::vector<std::string> environment = {
+            "QT_QPA_PLATFORM=xcb", "http_proxy=" + proxy, "https_proxy=" + proxy, "HTTP_PROXY=" + proxy,
+            "HTTPS_PROXY=" + proxy, "ALL_PROXY=", "all_proxy=", "no_proxy=127.0.0.1,localhost",
+            "NO_PROXY=127.0.0.1,localhost", "HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config",
+            "XDG_DATA_HOME=" + home + "/.local/share", "XDG_CACHE_HOME=" + home + "/.cache",
+            "XDG_RUNTIME_DIR=" + runFolder.File("runtime"),
+            "DBUS_SESSION_BUS_ADDRESS=unix:path=" + runFolder.File("runtime") + "/no-bus", "SESSION_MANAGER="};
+        environment.insert(environment.end(), extra.begin(), extra.end());
         return desktop.Start(executable.empty() ? runFolder.File("orvane-radio") : executable, {}, runFolder.Path(),
-                             {"QT_QPA_PLATFORM=xcb", "http_proxy=" + proxy, "https_proxy=" + proxy,
-                              "HTTP_PROXY=" + proxy, "HTTPS_PROXY=" + proxy, "ALL_PROXY=", "all_proxy=",
-                              "no_proxy=127.0.0.1,localhost", "NO_PROXY=127.0.0.1,localhost", "HOME=" + home,
-                              "XDG_CONFIG_HOME=" + home + "/.config",
-                              "XDG_DATA_HOME=" + home + "/.local/share", "XDG_CACHE_HOME=" + home + "/.cache",
-                              "XDG_RUNTIME_DIR=" + runFolder.File("runtime"),
-                              "DBUS_SESSION_BUS_ADDRESS=unix:path=" + runFolder.File("runtime") + "/no-bus",
-                              "SESSION_MANAGER="});
+                             environment);
     }
 
     // Starts the player from the run folder copy and waits for its main
     // window; false when it never showed.
-    bool StartPlayer()
+    bool StartPlayer(const std::vector<std::string>& extraEnvironment = {})
     {
-        player = StartPlayerOn(session);
+        player = StartPlayerOn(session, "", extraEnvironment);
         if (player == nullptr)
             return false;
         DesktopProgram* started = player.get();
