@@ -194,8 +194,10 @@ BOOL StopAllThreads(DWORD milliseconds)
         std::lock_guard lock(objectMutex);
         for (CKernelObject* object : liveObjects)
         {
+            if (object->kind != CObjectKind::Thread)
+                continue;
             auto* thread = static_cast<CThreadObject*>(object);
-            if (object->kind == CObjectKind::Thread && thread != currentThread && !thread->stopRequested)
+            if (thread != currentThread && !thread->stopRequested)
                 running.push_back(thread);
         }
         // Only one caller stops a thread; StopThread and CloseHandle find it gone.
