@@ -1,5 +1,7 @@
 #include "platform/inet/HttpDownload.h"
 
+#include "platform/inet/CurlCommon.h"
+
 #include <curl/curl.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -9,10 +11,6 @@
 #include <mutex>
 #include <optional>
 
-#if ORVANE_INET_HAS_WINDOW_LAYER
-#include "platform/win/Win.h"
-#endif
-
 namespace {
 
 // Milliseconds the transfer loop waits for network activity before it looks
@@ -21,24 +19,6 @@ namespace {
 constexpr int kPollMilliseconds = 50;
 
 using Clock = std::chrono::steady_clock;
-
-void InitialiseCurlOnce()
-{
-    // curl_global_init is not thread-safe itself; call_once makes the first
-    // download from any thread do it exactly once. It is never undone: the
-    // library stays usable until the process ends.
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-bool ThreadAskedToStop()
-{
-#if ORVANE_INET_HAS_WINDOW_LAYER
-    return IsStopRequested();
-#else
-    return false;
-#endif
-}
 
 std::string ErrnoText(const char* what, const std::string& path)
 {

@@ -1,14 +1,12 @@
 #include "platform/inet/HttpGet.h"
 
+#include "platform/inet/CurlCommon.h"
+
 #include <curl/curl.h>
 
 #include <cctype>
 #include <mutex>
 #include <optional>
-
-#if ORVANE_INET_HAS_WINDOW_LAYER
-#include "platform/win/Win.h"
-#endif
 
 namespace {
 
@@ -17,21 +15,6 @@ namespace {
 constexpr int kPollMilliseconds = 50;
 
 using Clock = std::chrono::steady_clock;
-
-void InitialiseCurlOnce()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-bool ThreadAskedToStop()
-{
-#if ORVANE_INET_HAS_WINDOW_LAYER
-    return IsStopRequested();
-#else
-    return false;
-#endif
-}
 
 std::string BareMediaType(const char* contentType)
 {
