@@ -109,6 +109,9 @@ LRESULT CRadioWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         UpdateFavouriteToggle();
         PublishMediaState();
         break;
+    case WM_DIRECTORY_RESULT:
+        OnDirectoryResult(static_cast<unsigned>(wParam));
+        break;
     case WM_MYSTATIONS_CHANGED:
         RefreshMyStations();
         break;
@@ -214,6 +217,7 @@ void CRadioWnd::InitialiseWindow()
     ::SetTimer(hWnd, kAdTimer, kAdRotationMilliseconds, nullptr);
 
     LoadSettings();
+    StartDirectory();
     ApplyRememberedChoices();
     LoadAdList(CurrentFileLayout().adsFile.c_str(), adLinks, adTexts);
     // Before the category page is built: it shows their entry.
@@ -262,6 +266,8 @@ void CRadioWnd::OnFinalMessage(HWND /*window*/)
     if (volumeSavePending)
         RememberVolume();
     mediaControls.reset();
+    // Stops the directory's worker, cancelling a request in flight.
+    directory.reset();
     catalogueDoc.reset();
     FreeNameList(regionList);
     FreeNameList(styleList);

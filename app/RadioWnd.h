@@ -29,6 +29,7 @@
 // GUI thread, except where a worker's comment says otherwise.
 
 #include "catalogue/MyStations.h"
+#include "directory/DirectoryClient.h"
 #include "platform/desktop/FileLayout.h"
 #include "platform/desktop/NetworkState.h"
 #include "uilib/UIlib.h"
@@ -55,6 +56,7 @@ constexpr UINT WM_PLAY_REQUEST = WM_USER + 65;        // 1089, station-switch th
 constexpr UINT WM_PLAYER_STATUS = WM_USER + 70;       // 1094, player event sink
 constexpr UINT WM_PLAYER_MEDIA = WM_USER + 75;        // 1099, player event sink: the stream's title changed
 constexpr UINT WM_MYSTATIONS_CHANGED = WM_USER + 80;  // 1104, the user's own stations changed: pages follow
+// WM_DIRECTORY_RESULT (WM_USER + 85) is the station directory's, in directory/DirectoryClient.h.
 
 // Timers of the main window.
 constexpr UINT_PTR kStatusTimer = 500;                // status line refresh
@@ -197,6 +199,13 @@ public:
     // start's, forwarded): added to the user's stations, the first played.
     void OpenStationItems(const std::vector<std::string>& items);
 
+    // ------------------------------------------------ app/RadioWndDirectory.cpp
+    // The station directory's client, for this window's settings; made
+    // after the settings are read.
+    void StartDirectory();
+    // WM_DIRECTORY_RESULT: the result of request `serial`, handed on by kind.
+    void OnDirectoryResult(unsigned serial);
+
     // ------------------------------------------------ state, in declaration order
     CStdString backgroundImage;
     CStdString foreImage;
@@ -277,6 +286,9 @@ public:
     // The station whose context menu is open (or was opened last).
     CStdString menuStationName;
     CStdString menuStationUrl;
+    // Every request to the station directory goes through it; its worker
+    // posts WM_DIRECTORY_RESULT here. Null before StartDirectory.
+    std::unique_ptr<CDirectoryClient> directory;
 
 protected:
     const char* GetWindowClassName() const override;

@@ -64,7 +64,7 @@ void CRadioWnd::Notify(TNotifyUI& msg)
             dialog->CenterWindow();
             dialog->DoModal(); // the dialog deletes itself after its last message
         }
-    } else if (type == "dbclick") {
+    } else if (type == "dbclick" || type == "itemactivate") {
         if (name == "fmradio") {
             ChooseStation(sender);
             UpdateFavouriteToggle();

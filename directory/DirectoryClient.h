@@ -49,7 +49,7 @@
 
 // Posted to the window that DirectoryNotifyWindow names when a result is
 // ready: wParam is the request's serial, lParam 0.
-constexpr UINT WM_DIRECTORY_RESULT = WM_USER + 80; // 1104
+constexpr UINT WM_DIRECTORY_RESULT = WM_USER + 85; // 1109
 
 // The host whose addresses are the directory's servers.
 constexpr const char* kDirectoryLookupHost = "all.api.radio-browser.info";

@@ -948,6 +948,19 @@ void CPaintManagerUI::KillTimer(CControlUI* control)
 
 // ===================================================================== notifications
 
+bool CPaintManagerUI::PressControl(CControlUI* control)
+{
+    if (control == nullptr || control->GetManager() != this || !control->Activate()) {
+        return false;
+    }
+    // Whoever received "click" may have removed the control or closed the
+    // window; a removed control has no manager and is asked for nothing more.
+    if (IsLive(this) && control->GetManager() == this) {
+        SendNotify(control, "itemactivate");
+    }
+    return true;
+}
+
 void CPaintManagerUI::SendNotify(CControlUI* control, const char* type, WPARAM wParam, LPARAM lParam, bool async)
 {
     TNotifyUI msg;

@@ -146,6 +146,12 @@ public:
     void SendNotify(CControlUI* control, const char* type, WPARAM wParam = 0, LPARAM lParam = 0,
                     bool async = false);
     void SendNotify(TNotifyUI& msg, bool async = false);
+    // Presses the control as the keyboard (Enter, Space) and a screen
+    // reader's press action do: Activate() as a click would (a button
+    // notifies "click", an option is chosen), then "itemactivate", which
+    // asks for what a double-click on it does (a station option plays).
+    // False when the control is hidden, disabled or not in this window.
+    bool PressControl(CControlUI* control);
 
     // ---------------------------------------------------------- window look
     // Caption band: left/right are insets from the client's sides, top/bottom
