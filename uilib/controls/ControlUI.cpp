@@ -314,6 +314,11 @@ void CControlUI::SetKeyboardEnabled(bool value)
     keyboardEnabled = value;
 }
 
+bool CControlUI::IsFocusable() const
+{
+    return false;
+}
+
 DWORD CControlUI::GetBkColor() const
 {
     return bkColor;
@@ -437,7 +442,8 @@ void CControlUI::DoEvent(TEventUI& event)
         }
         break;
     case UIEVENT_KEYDOWN:
-        if (event.wParam == VK_RETURN || event.wParam == VK_SPACE) {
+        // A held key repeats; the control acts once per press.
+        if ((event.wParam == VK_RETURN || event.wParam == VK_SPACE) && !IsKeyRepeat(event.lParam)) {
             Activate();
         }
         break;

@@ -19,6 +19,7 @@
 #include "uilib/controls/ControlUI.h"
 #include "uilib/controls/OptionUI.h"
 #include "uilib/core/ResourceStore.h"
+#include "uilib/window/FocusManager.h"
 #include "uilib/window/InputMethodBridge.h"
 #include "uilib/window/KeyClaims.h"
 
@@ -181,6 +182,7 @@ struct CPaintManagerUI::TPrivate
     std::vector<TOptionGroup> optionGroups;
 
     std::unique_ptr<CInputMethodBridge> inputMethod;
+    std::unique_ptr<CFocusManager> focusKeys;
 };
 
 // ===================================================================== process
@@ -300,6 +302,7 @@ bool CPaintManagerUI::TranslateMessage(const MSG* message)
 CPaintManagerUI::CPaintManagerUI()
     : d(std::make_unique<TPrivate>())
 {
+    d->focusKeys = std::make_unique<CFocusManager>(*this);
     d->defaultFont.face = "Sans";
     // Pixels: a size that reads comfortably for Chinese text.
     d->defaultFont.size = 14;
@@ -441,6 +444,7 @@ bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
         if (painter != nullptr && d->root != nullptr) {
             UpdateLayout();
             d->root->DoPaint(painter, paint.rcPaint);
+            d->focusKeys->PaintRing(painter, paint.rcPaint);
         }
         ::EndPaint(d->window, &paint);
         return true;
@@ -453,6 +457,7 @@ bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
             RECT client = {};
             ::GetClientRect(d->window, &client);
             d->root->DoPaint(painter, client);
+            d->focusKeys->PaintRing(painter, client);
         }
         return true;
     }
@@ -506,6 +511,8 @@ bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
         UpdateLayout();
         const POINT point = PointOf(lParam);
         CControlUI* control = FindControl(point);
+        // The mouse took over: the focus ring waits for the keyboard again.
+        d->focusKeys->HideRing();
         if (control == nullptr || !control->IsEnabled()) {
             return false;
         }
@@ -603,6 +610,10 @@ bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
     case WM_KEYDOWN:
     case WM_KEYUP:
     case WM_CHAR: {
+        // Tab, and arrows and page keys among options, move the focus first.
+        if (message == WM_KEYDOWN && d->focusKeys->HandleKeyDown(wParam, lParam)) {
+            return true;
+        }
         if (d->focus == nullptr) {
             return false;
         }
@@ -871,6 +882,16 @@ void CPaintManagerUI::SetFocus(CControlUI* control)
     if (IsLive(this) && d->focus == control && d->inputMethod != nullptr) {
         d->inputMethod->FocusMoved(oldTookText);
     }
+}
+
+bool CPaintManagerUI::IsFocusVisible() const
+{
+    return d->focusKeys->IsFocusVisible();
+}
+
+CFocusManager& CPaintManagerUI::GetFocusManager()
+{
+    return *d->focusKeys;
 }
 
 void CPaintManagerUI::SetCapture()
