@@ -301,6 +301,11 @@ private:
     LRESULT OnCreate();
     // "closebtn" and the system close command.
     void HideToTray();
+    // The rows of the dispatch (app/RadioWndNotify.cpp).
+    void DispatchNotify(TNotifyUI& msg);
+    // A page that the keyboard left (hidden, or rebuilt) hands the focus to
+    // the page shown now: its selected choice, else its first one.
+    void KeepKeyboardFocus();
 };
 
 // The update worker's block; one per process.
