@@ -109,8 +109,15 @@ bool CFocusManager::MoveFocus(EFocusMove move)
 void CFocusManager::FocusByKeyboard(CControlUI* control)
 {
     ringShown = true;
-    manager.SetFocus(control);
-    // The focus handlers may have moved the focus elsewhere or removed it.
+    // The focus handlers may close the window, and its manager (and this
+    // object with it) goes: only locals are looked at until that is known.
+    CPaintManagerUI* owner = &manager;
+    HWND window = owner->GetPaintWindow();
+    owner->SetFocus(control);
+    if (window != nullptr && CPaintManagerUI::FromWindow(window) != owner) {
+        return;
+    }
+    // They may also have moved the focus elsewhere or removed it.
     CControlUI* focus = manager.GetFocus();
     if (focus != nullptr) {
         manager.UpdateLayout();
