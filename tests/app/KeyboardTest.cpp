@@ -120,23 +120,6 @@ TEST_F(KeyboardInMainWindow, EnterOpensARegionArrowsWalkItsStationsEnterPlaysAnd
     EXPECT_FALSE(QuitPosted());
 }
 
-TEST_F(KeyboardInMainWindow, AfterAClickSpaceStaysPlayAndPauseAndTheRingIsGone)
-{
-    Key(Qt::Key_Tab, Qt::NoModifier, "\t");
-    ASSERT_TRUE(Manager().IsFocusVisible());
-    // A click on the advertisement's neighbour, the status line: the ring
-    // goes; Space is the window's again (nothing to play, the status shows).
-    CControlUI* status = Manager().FindControl("status");
-    ASSERT_NE(status, nullptr);
-    const RECT at = status->GetPos();
-    ::SendMessage(Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.left + 5, at.top + 5));
-    ::SendMessage(Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(at.left + 5, at.top + 5));
-    EXPECT_FALSE(Manager().IsFocusVisible());
-    CControlUI* skin = Manager().FindControl("skinbtn");
-    Manager().SetFocus(skin);
-    EXPECT_EQ(skin->GetKeyClaims(), 0u) << "a button focused without the ring claims no key";
-}
-
 TEST_F(KeyboardInMainWindow, TrayMenuEntriesTakeUpDownAndEnter)
 {
     auto* menu = new CMenuWnd();

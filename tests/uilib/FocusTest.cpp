@@ -185,32 +185,6 @@ TEST(FocusKeys, TabWalksTheStopsInReadingOrderAndWrapsBothWays)
     EXPECT_EQ(w.Focus(), w.options[1]);
 }
 
-TEST(FocusKeys, ArrowsMoveTheFocusInsideTheGroupAndLeaveTheSelection)
-{
-    TFocusWindow w;
-    CNotifyRecorder recorder(w.window.Manager());
-    w.window.Manager().GetFocusManager().FocusByKeyboard(w.options[1]);
-    w.Key(Qt::Key_Right);
-    EXPECT_EQ(w.Focus(), w.options[2]);
-    w.Key(Qt::Key_Right);
-    EXPECT_EQ(w.Focus(), w.options[2]) << "the group's end keeps the focus";
-    w.Key(Qt::Key_Left);
-    w.Key(Qt::Key_Left);
-    EXPECT_EQ(w.Focus(), w.options[0]);
-    EXPECT_TRUE(w.options[1]->IsSelected());
-    EXPECT_TRUE(recorder.entries.empty()) << "moving the focus chooses nothing";
-
-    // Space chooses the focused option; Tab then leaves the group and
-    // Shift+Tab comes back to the option chosen.
-    w.Key(Qt::Key_Space, Qt::NoModifier, " ");
-    EXPECT_TRUE(w.options[0]->IsSelected());
-    EXPECT_EQ(recorder.Types(), (std::vector<std::string>{"selectchanged", "click"}));
-    w.Key(Qt::Key_Tab, Qt::NoModifier, "\t");
-    EXPECT_EQ(w.Focus(), w.slider);
-    w.Key(Qt::Key_Backtab, Qt::ShiftModifier, "\t");
-    EXPECT_EQ(w.Focus(), w.options[0]);
-}
-
 TEST(FocusKeys, StationGridArrowsScrollTheFocusIntoViewAndEnterChoosesIt)
 {
     TFocusWindow w;
@@ -238,9 +212,9 @@ TEST(FocusKeys, StationGridArrowsScrollTheFocusIntoViewAndEnterChoosesIt)
     EXPECT_EQ(w.page->GetScrollPos(), 0);
     w.Key(Qt::Key_End);
     EXPECT_GT(w.page->GetScrollPos(), 0) << "the last row lies below the page";
+    EXPECT_TRUE(recorder.entries.empty()) << "moving the focus chooses nothing";
 
     // Enter chooses as a double click does; a held Enter chooses once.
-    recorder.Clear();
     w.Key(Qt::Key_Return, Qt::NoModifier, "\r");
     EXPECT_TRUE(w.stations[6]->IsSelected());
     EXPECT_EQ(recorder.Types(), (std::vector<std::string>{"selectchanged", "click", "dbclick"}));
@@ -302,8 +276,11 @@ TEST(FocusRing, ShowsAfterTheKeyboardOnlyAndAMouseClickHidesIt)
     EXPECT_EQ(ringed.pixel(50, 45), qRgb(255, 255, 255)) << "the middle is left alone";
     EXPECT_EQ(ringed.pixel(50, 10), qRgb(255, 255, 255)) << "no ring around the other button";
 
+    EXPECT_EQ(other->GetKeyClaims(), DLGC_WANTCHARS | DLGC_WANTRETURN) << "with the ring, Space and Enter press it";
+
     window.Click(50, 10);
     EXPECT_EQ(window.Manager().GetFocus(), button);
     EXPECT_FALSE(window.Manager().IsFocusVisible());
+    EXPECT_EQ(button->GetKeyClaims(), 0u) << "after a click Space and Enter stay the window's";
     EXPECT_EQ(window.Print(100, 60), before);
 }
