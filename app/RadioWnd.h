@@ -301,6 +301,9 @@ private:
     LRESULT OnCreate();
     // "closebtn" and the system close command.
     void HideToTray();
+    // After a status change swapped "play" and "pause": the keyboard's focus
+    // on the one that went moves to the one that came.
+    void KeepTransportFocus(CControlUI* keyboardFocus);
     // The rows of the dispatch (app/RadioWndNotify.cpp).
     void DispatchNotify(TNotifyUI& msg);
     // A page that the keyboard left (hidden, or rebuilt) hands the focus to

@@ -1,8 +1,9 @@
 // The whole player by keyboard alone on a private desktop: no mouse event at
 // all, only keys that xdotool presses into the focused main window. A region
 // is reached by Shift+Tab and opened by Enter, a station reached by arrows
-// and played by Enter (the Icecast fixture counts its listener), and the
-// volume changed by keys is saved in the settings.
+// and played by Enter (the Icecast fixture counts its listener), stopped and
+// started again on the transport row, and the volume changed by keys is
+// saved in the settings.
 
 #include "PlayerDesktop.h"
 
@@ -57,7 +58,7 @@ protected:
 
 } // namespace
 
-TEST_F(CKeyboardDesktopTest, ARegionOpensAStationPlaysAndTheVolumeIsSavedByKeysAlone)
+TEST_F(CKeyboardDesktopTest, ARegionOpensAStationPlaysStopsAndStartsAndTheVolumeIsSavedByKeysAlone)
 {
     if (!IcecastServer::Available())
         GTEST_SKIP() << "icecast2 or ffmpeg is not installed";
@@ -87,9 +88,20 @@ TEST_F(CKeyboardDesktopTest, ARegionOpensAStationPlaysAndTheVolumeIsSavedByKeysA
         << "Enter on the station did not play it\n"
         << player->Log();
 
-    // Back from the stations over the page's back button to the volume:
-    // Home to silence, Page Up a tenth, two steps up.
-    ASSERT_TRUE(Keys({"shift+Tab", "shift+Tab", "Home", "Prior", "Right", "Right"}));
+    // Back from the stations over the page's back button and the volume to
+    // the transport row: "pause" stops the stream, and the focus is then on
+    // "play", which starts it again.
+    ASSERT_TRUE(Keys({"shift+Tab", "shift+Tab", "shift+Tab", "shift+Tab", "Return"}));
+    EXPECT_TRUE(DesktopSession::WaitUntil([&] { return icecast.Listeners("/keys.mp3") == 0; }, 20s))
+        << "Enter on pause did not stop the stream";
+    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(Keys({"Return"}));
+    EXPECT_TRUE(DesktopSession::WaitUntil([&] { return icecast.Listeners("/keys.mp3") >= 1; }, 20s))
+        << "Enter on play did not start the stream again\n"
+        << player->Log();
+
+    // On to the volume: Home to silence, Page Up a tenth, two steps up.
+    ASSERT_TRUE(Keys({"Tab", "Tab", "Home", "Prior", "Right", "Right"}));
     EXPECT_TRUE(DesktopSession::WaitUntil([&] { return SavedVolume() == 12; }, 10s))
         << "saved volume " << SavedVolume() << "\n"
         << ReadBytes(runFolder.File("config/config.xml"));
