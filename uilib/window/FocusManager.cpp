@@ -10,8 +10,7 @@
 #include <algorithm>
 #include <vector>
 
-namespace
-{
+namespace {
 // The ring's look when the skin gives none: a clear blue, 2 px wide, that
 // reads on the light cards and on the dark pictures alike.
 constexpr DWORD DEFAULT_RING_COLOR = 0xFF1F6FE0;
@@ -61,9 +60,7 @@ int IndexOf(const std::vector<CControlUI*>& controls, CControlUI* control)
 } // namespace
 
 CFocusManager::CFocusManager(CPaintManagerUI& owner)
-    : manager(owner)
-    , ringColor(DEFAULT_RING_COLOR)
-    , ringSize(DEFAULT_RING_SIZE)
+    : manager(owner), ringColor(DEFAULT_RING_COLOR), ringSize(DEFAULT_RING_SIZE)
 {
 }
 
@@ -177,8 +174,8 @@ bool CFocusManager::MoveInPage(CControlUI* focus, WPARAM key)
     } else {
         const RECT shown = scroller->GetPos();
         const int page = std::max<int>(1, shown.bottom - shown.top);
-        const int found = FocusNavigation::PageNeighbour(RectsOf(candidates), current, page,
-                                                         key == VK_NEXT ? EFocusMove::Next : EFocusMove::Previous);
+        const int found = FocusNavigation::PageNeighbour(
+            RectsOf(candidates), current, page, key == VK_NEXT ? EFocusMove::Next : EFocusMove::Previous);
         target = found >= 0 ? found : current;
     }
     FocusByKeyboard(candidates[static_cast<size_t>(target)]);

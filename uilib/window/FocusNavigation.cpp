@@ -7,8 +7,7 @@
 #include <cstdlib>
 #include <limits>
 
-namespace
-{
+namespace {
 CControlUI* CollectAll(CControlUI* control, void* data)
 {
     static_cast<std::vector<CControlUI*>*>(data)->push_back(control);
@@ -162,12 +161,12 @@ int NearestRowAnchor(const std::vector<RECT>& rects, const RECT& from, ESide sid
 }
 } // namespace
 
-namespace FocusNavigation
-{
+namespace FocusNavigation {
 std::vector<CControlUI*> FocusChain(CControlUI* root)
 {
     std::vector<CControlUI*> chain = ShownControls(root);
-    chain.erase(std::remove_if(chain.begin(), chain.end(), [](CControlUI* control) { return !control->IsFocusable(); }),
+    chain.erase(std::remove_if(chain.begin(), chain.end(),
+                               [](CControlUI* control) { return !control->IsFocusable(); }),
                 chain.end());
     return chain;
 }
@@ -260,7 +259,8 @@ int GridNeighbour(const std::vector<RECT>& rects, int current, EGridDirection di
         if (right ? x <= MiddleX(from) : x >= MiddleX(from)) {
             continue;
         }
-        if (best < 0 || (right ? x < MiddleX(rects[static_cast<size_t>(best)]) : x > MiddleX(rects[static_cast<size_t>(best)]))) {
+        if (best < 0 || (right ? x < MiddleX(rects[static_cast<size_t>(best)])
+                               : x > MiddleX(rects[static_cast<size_t>(best)]))) {
             best = index;
         }
     }
@@ -297,7 +297,7 @@ int PageNeighbour(const std::vector<RECT>& rects, int current, int page, EFocusM
             continue;
         }
         if (anchor < 0 || (side == ESide::Below ? candidate.top > rects[static_cast<size_t>(anchor)].top
-                                                 : candidate.top < rects[static_cast<size_t>(anchor)].top)) {
+                                                : candidate.top < rects[static_cast<size_t>(anchor)].top)) {
             anchor = index;
         }
     }

@@ -35,8 +35,7 @@ enum class EGridDirection
     Down,
 };
 
-namespace FocusNavigation
-{
+namespace FocusNavigation {
 // The focus chain under (and including) root.
 std::vector<CControlUI*> FocusChain(CControlUI* root);
 
