@@ -183,6 +183,14 @@ TEST(FocusKeys, TabWalksTheStopsInReadingOrderAndWrapsBothWays)
     w.window.Manager().SetFocus(label);
     w.Key(Qt::Key_Tab, Qt::NoModifier, "\t");
     EXPECT_EQ(w.Focus(), w.options[1]);
+    // A focused control disabled meanwhile hands Tab on to its neighbours.
+    w.window.Manager().SetFocus(w.slider);
+    w.slider->SetEnabled(false);
+    w.Key(Qt::Key_Tab, Qt::NoModifier, "\t");
+    EXPECT_EQ(w.Focus(), w.edit);
+    w.window.Manager().SetFocus(w.slider);
+    w.Key(Qt::Key_Backtab, Qt::ShiftModifier, "\t");
+    EXPECT_EQ(w.Focus(), w.options[1]);
 }
 
 TEST(FocusKeys, StationGridArrowsScrollTheFocusIntoViewAndEnterChoosesIt)

@@ -183,7 +183,7 @@ std::vector<CControlUI*> TabStops(const std::vector<CControlUI*>& chain, CContro
 CControlUI* NextTabStop(CControlUI* root, CControlUI* current, EFocusMove move)
 {
     const std::vector<CControlUI*> shown = ShownControls(root);
-    const std::vector<TStop> stops = StopsWithPlaces(shown, current);
+    std::vector<TStop> stops = StopsWithPlaces(shown, current);
     if (stops.empty()) {
         return nullptr;
     }
@@ -194,12 +194,26 @@ CControlUI* NextTabStop(CControlUI* root, CControlUI* current, EFocusMove move)
         const size_t count = stops.size();
         return stops[move == EFocusMove::Next ? (index + 1) % count : (index + count - 1) % count].control;
     }
-    // Not a stop: count from where the current control stands in the tree.
-    const auto place = std::find(shown.begin(), shown.end(), current);
-    if (current == nullptr || place == shown.end()) {
+    // Not a stop: count from where the current control stands in the whole
+    // tree, so that one just disabled or hidden is left for its neighbour.
+    std::vector<CControlUI*> all;
+    if (root != nullptr) {
+        root->FindControl(CollectAll, &all, UIFIND_ME_FIRST);
+    }
+    const auto place = std::find(all.begin(), all.end(), current);
+    if (current == nullptr || place == all.end()) {
         return move == EFocusMove::Next ? stops.front().control : stops.back().control;
     }
-    const size_t at = static_cast<size_t>(place - shown.begin());
+    const size_t at = static_cast<size_t>(place - all.begin());
+    // The shown controls and the stops come in the tree's order too: one
+    // walk renumbers the stops' places in the whole tree.
+    size_t treeIndex = 0;
+    for (TStop& stop : stops) {
+        while (treeIndex < all.size() && all[treeIndex] != shown[stop.place]) {
+            ++treeIndex;
+        }
+        stop.place = treeIndex;
+    }
     if (move == EFocusMove::Next) {
         for (const TStop& stop : stops) {
             if (stop.place > at) {
