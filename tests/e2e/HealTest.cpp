@@ -79,16 +79,6 @@ protected:
 
     bool OfferShown() { return PixelIn(kOfferPill) == kPillColour; }
 
-    // Requests of `path` in the imitation's log, with the User-Agent each had.
-    std::vector<std::string> AgentsOf(const CDirectoryImitation& directory, const std::string& path) const
-    {
-        std::vector<std::string> agents;
-        for (const TDirectoryRequestLog& request : directory.Log())
-            if (request.path == path)
-                agents.push_back(request.userAgent);
-        return agents;
-    }
-
     // The chosen station fails through its reopenings (1, 2 and 4 s apart),
     // the offer appears, and a click plays the live address from Icecast.
     void TakeOffer(IcecastServer& icecast, const std::string& mount)
@@ -170,8 +160,8 @@ TEST_F(CHealDesktopTest, MovedStationsAreOfferedAndPlayAndMineKeepTheNewAddress)
         if (request.path == "/json/stations/search")
             names.push_back(request.parameters.at("name") + "|" + request.parameters.at("nameExact"));
     EXPECT_EQ(names, (std::vector<std::string>{std::string(kCatalogueName) + "|true", std::string(kMineName) + "|true"}));
-    EXPECT_EQ(AgentsOf(directory, "/json/url/" + moved.uuid).size(), 1u);
-    EXPECT_EQ(AgentsOf(directory, "/json/url/" + mineMoved.uuid).size(), 1u);
+    EXPECT_EQ(directory.Count("/json/url/" + moved.uuid), 1u);
+    EXPECT_EQ(directory.Count("/json/url/" + mineMoved.uuid), 1u);
     for (const TDirectoryRequestLog& request : directory.Log())
         EXPECT_EQ(request.userAgent.rfind("orvane-radio/", 0), 0u) << request.path << ": " << request.userAgent;
     EXPECT_TRUE(player->Running());
