@@ -55,6 +55,8 @@ void CRadioWnd::Notify(TNotifyUI& msg)
             ResumePlayback();
         } else if (name == "pause") {
             StopPlayback();
+        } else if (name == "healbtn") {
+            TakeMovedStation();
         } else if (name == "skinbtn") {
             if (CDialogWnd::BringRunningDialogForward())
                 return;
