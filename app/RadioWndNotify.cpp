@@ -84,6 +84,8 @@ void CRadioWnd::DispatchNotify(TNotifyUI& msg)
             ResumePlayback();
         } else if (name == "pause") {
             StopPlayback();
+        } else if (name == "healbtn") {
+            TakeMovedStation();
         } else if (name == "skinbtn") {
             if (CDialogWnd::BringRunningDialogForward())
                 return;
