@@ -9,6 +9,7 @@
 #include "update/AdList.h"
 #include "update/UpdateWorker.h"
 #include "catalogue/CatalogueModel.h"
+#include "uilib/controls/EditUI.h"
 
 #include <cstring>
 
@@ -93,6 +94,8 @@ LRESULT CRadioWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             PlayCurrentStation();
         else if (wParam == kVolumeSaveTimer)
             RememberVolume();
+        else if (wParam == kSearchTimer)
+            OnSearchTimer();
         handled = false;
         break;
     case WM_TRAYICON:
@@ -181,6 +184,7 @@ void CRadioWnd::InitialiseWindow()
     mainFrame = paintManager.FindControl("mainframe");
     statusLabel = FindAs<CLabelUI>(paintManager, "status", "Label");
     favouriteButton = FindAs<CButtonUI>(paintManager, "favbtn", "Button");
+    searchEdit = FindAs<CEditUI>(paintManager, "searchedit", "Edit");
 
     if (mainFrame != nullptr) {
         backgroundImage = mainFrame->GetBkImage();
@@ -223,6 +227,7 @@ void CRadioWnd::InitialiseWindow()
     // Before the category page is built: it shows their entry.
     LoadMyStations();
     LoadCatalogue();
+    RefreshKeptDirectoryStations();
     UpdateFavouriteToggle();
     ::DragAcceptFiles(hWnd, TRUE);
 
@@ -247,7 +252,7 @@ LRESULT CRadioWnd::MessageHandler(UINT message, WPARAM wParam, LPARAM /*lParam*/
 {
     // The player's own keys stop here, so a focused control never acts on
     // them a second time.
-    if (message == WM_KEYDOWN && HandlePlayerKey(wParam)) {
+    if (message == WM_KEYDOWN && (HandleSearchKey(wParam) || HandlePlayerKey(wParam))) {
         handled = true;
         return 1;
     }

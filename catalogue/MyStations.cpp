@@ -285,3 +285,13 @@ bool CMyStations::SetUrl(int index, std::string url)
     stations[static_cast<std::size_t>(index)].url = std::move(url);
     return true;
 }
+
+bool CMyStations::SetGoneFromDirectory(int index, bool gone)
+{
+    if (index < 0 || index >= static_cast<int>(stations.size()))
+        return false;
+    TMyStation& station = stations[static_cast<std::size_t>(index)];
+    const bool changed = station.goneFromDirectory != gone;
+    station.goneFromDirectory = gone;
+    return changed;
+}

@@ -52,6 +52,7 @@ public:
     bool MoveDown(int index);
     bool Rename(int index, std::string name);
     bool SetUrl(int index, std::string url); // false when another entry has that address, or it is no station address
+    bool SetGoneFromDirectory(int index, bool gone); // true when the mark changed
 
 private:
     std::string path;
