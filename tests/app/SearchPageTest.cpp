@@ -305,6 +305,34 @@ TEST_F(CSearchPageTest, AFailedResolvedAddressFallsBackToTheEnteredOneOnce)
     EXPECT_TRUE(window->PlayStationFallback());
     EXPECT_EQ(window->currentStationUrl, "http://127.0.0.1:9/list.pls");
     EXPECT_FALSE(window->PlayStationFallback());
+
+    // The now-playing toggle keeps it with its id too.
+    ASSERT_NE(window->favouriteButton, nullptr);
+    Notify(window->favouriteButton, "click");
+    ASSERT_EQ(window->myStations.Stations().size(), 1u);
+    EXPECT_EQ(window->myStations.Stations()[0].uuid, entries[0].uuid);
+}
+
+// A pause in typing searches by itself; typing on restarts the wait, so the
+// directory hears only the text the user stopped at.
+TEST_F(CSearchPageTest, APauseInTypingSearchesTheLastTextOnce)
+{
+    CDirectoryImitation directory(SampleDirectory("http://127.0.0.1:8000"));
+    UseServers({directory.BaseUrl()});
+    Start();
+    for (const char* text : {"音", "音乐"}) {
+        Box()->SetText(text);
+        Notify(Box(), "textchanged");
+    }
+    ASSERT_TRUE(PumpUntil([&] { return Title() == "搜索: 音乐"; }, kAnswerWait));
+    ASSERT_TRUE(WaitForAnswer());
+    PumpFor(200ms);
+    ASSERT_EQ(directory.Count("/json/stations/search"), 1u);
+    for (const TDirectoryRequestLog& request : directory.Log()) {
+        if (request.path == "/json/stations/search") {
+            EXPECT_EQ(request.parameters.at("name"), "音乐");
+        }
+    }
 }
 
 // At most once a day: a moved station takes its new address, one the
