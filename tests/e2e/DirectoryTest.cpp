@@ -26,6 +26,9 @@ namespace {
 constexpr TLayoutPoint kFirstStation{111, 229};
 constexpr TLayoutPoint kMyStationsEntry{90, 229};
 constexpr TLayoutPoint kRetryAfterOneRow{230, 265};
+// The directory's entry at the end of the category page, under my stations'
+// entry, one row of regions and one of styles.
+constexpr TLayoutPoint kDirectoryEntryAfterMine{110, 421};
 // The volume slider: its 130-px column starts 152 px from the right edge.
 constexpr TLayoutPoint kVolumeQuiet{kMainWidth - 152 + 30, 40 + 8 + 6 + 30 + 16 + 26};
 // menustation.xml: 160 wide, 32-px entries inside a 4-px inset.
@@ -141,6 +144,15 @@ TEST_F(CDirectoryDesktopTest, SearchPlaysTheMostClickedCountsOneClickAndKeepsItO
     std::this_thread::sleep_for(300ms);
     ASSERT_TRUE(DoubleClickIn(mainWindow, kFirstStation));
     EXPECT_TRUE(directory.WaitFor("/json/url/" + uuid, 2, 20s)) << "a kept station's play is a click too";
+
+    // The directory's page, from its entry at the end of the category page.
+    ASSERT_TRUE(ClickIn(mainWindow, {35, 197})); // the back button of my page
+    std::this_thread::sleep_for(300ms);
+    const std::size_t searches = directory.Count("/json/stations/search");
+    ASSERT_TRUE(ClickIn(mainWindow, kDirectoryEntryAfterMine));
+    EXPECT_TRUE(directory.WaitFor("/json/stations/search", searches + 7, 20s)) << "no browse\n" << player->Log();
+    std::this_thread::sleep_for(800ms);
+    Picture("directory-page.png");
     EXPECT_TRUE(player->Running());
 }
 
