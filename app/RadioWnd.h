@@ -309,9 +309,12 @@ public:
     // option plays (bounded: the oldest are forgotten first).
     std::map<std::string, TDirectoryStation> directoryStations;
     std::deque<std::string> directoryStationOrder;
-    // The chosen station's directory id and its other address, if any.
+    // The chosen station's directory id and its other address, if any; both
+    // hold only while the station plays from currentStationFallbackFor (a
+    // station chosen by another road, an opened file, has neither).
     std::string currentStationUuid;
     std::string currentStationFallback;
+    std::string currentStationFallbackFor;
     unsigned refreshSerial = 0;
 
     // ------------------------------------------------ state, in declaration order

@@ -184,7 +184,8 @@ bool CRadioWnd::HandleSearchNotify(TNotifyUI& msg)
             UpdateDirectoryStatus();
             return true;
         }
-        if (name == "favbtn" && !currentStationUuid.empty() && myStations.Find(currentStationUrl.GetData()) < 0) {
+        if (name == "favbtn" && !currentStationUuid.empty() && currentStationFallbackFor == currentStationUrl.GetData() &&
+            myStations.Find(currentStationUrl.GetData()) < 0) {
             if (myStations.Add({currentStationName.GetData(), currentStationUrl.GetData(), currentStationUuid, false}))
                 MyStationsChanged();
             return true;
@@ -214,6 +215,7 @@ void CRadioWnd::NoteChosenStation(const std::string& url)
 {
     currentStationUuid.clear();
     currentStationFallback.clear();
+    currentStationFallbackFor = url;
     const auto found = directoryStations.find(url);
     if (found != directoryStations.end()) {
         const TDirectoryStation& station = found->second;
@@ -229,9 +231,10 @@ void CRadioWnd::NoteChosenStation(const std::string& url)
 
 bool CRadioWnd::PlayStationFallback()
 {
-    if (currentStationFallback.empty() || currentStationFallback == currentStationUrl.GetData())
+    if (currentStationFallback.empty() || currentStationFallbackFor != currentStationUrl.GetData())
         return false;
     currentStationUrl = currentStationFallback.c_str();
+    currentStationFallbackFor = currentStationFallback;
     currentStationFallback.clear();
     failureText.Empty();
     CancelRestart();

@@ -306,6 +306,18 @@ TEST_F(CSearchPageTest, AFailedResolvedAddressFallsBackToTheEnteredOneOnce)
     EXPECT_EQ(window->currentStationUrl, "http://127.0.0.1:9/list.pls");
     EXPECT_FALSE(window->PlayStationFallback());
 
+    // A station chosen by another road (a file opened) has no other address.
+    Notify(Options()[0], "dbclick");
+    window->currentStationUrl = "http://127.0.0.1:9/opened.mp3";
+    EXPECT_FALSE(window->PlayStationFallback());
+    EXPECT_EQ(window->currentStationUrl, "http://127.0.0.1:9/opened.mp3");
+    window->currentStationName = "打开的文件";
+    Notify(window->favouriteButton, "click");
+    ASSERT_EQ(window->myStations.Stations().size(), 1u);
+    EXPECT_EQ(window->myStations.Stations()[0].uuid, "") << "kept without the earlier station's id";
+    window->myStations.Remove(0);
+    Notify(Options()[0], "dbclick");
+
     // The now-playing toggle keeps it with its id too.
     ASSERT_NE(window->favouriteButton, nullptr);
     Notify(window->favouriteButton, "click");
