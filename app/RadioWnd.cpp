@@ -9,6 +9,7 @@
 #include "update/AdList.h"
 #include "update/UpdateWorker.h"
 #include "catalogue/CatalogueModel.h"
+#include "uilib/controls/EditUI.h"
 
 #include <cstring>
 
@@ -93,6 +94,8 @@ LRESULT CRadioWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             PlayCurrentStation();
         else if (wParam == kVolumeSaveTimer)
             RememberVolume();
+        else if (wParam == kSearchTimer)
+            OnSearchTimer();
         handled = false;
         break;
     case WM_TRAYICON:
@@ -184,6 +187,7 @@ void CRadioWnd::InitialiseWindow()
     mainFrame = paintManager.FindControl("mainframe");
     statusLabel = FindAs<CLabelUI>(paintManager, "status", "Label");
     favouriteButton = FindAs<CButtonUI>(paintManager, "favbtn", "Button");
+    searchEdit = FindAs<CEditUI>(paintManager, "searchedit", "Edit");
 
     if (mainFrame != nullptr) {
         backgroundImage = mainFrame->GetBkImage();
@@ -226,6 +230,7 @@ void CRadioWnd::InitialiseWindow()
     // Before the category page is built: it shows their entry.
     LoadMyStations();
     LoadCatalogue();
+    RefreshKeptDirectoryStations();
     UpdateFavouriteToggle();
     ::DragAcceptFiles(hWnd, TRUE);
 
@@ -250,7 +255,7 @@ LRESULT CRadioWnd::MessageHandler(UINT message, WPARAM wParam, LPARAM /*lParam*/
 {
     // The player's own keys stop here, so a focused control never acts on
     // them a second time.
-    if (message == WM_KEYDOWN && HandlePlayerKey(wParam)) {
+    if (message == WM_KEYDOWN && (HandleSearchKey(wParam) || HandlePlayerKey(wParam))) {
         handled = true;
         return 1;
     }

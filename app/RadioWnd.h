@@ -40,7 +40,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
+#include <map>
 #include <memory>
+#include <set>
+#include <string>
+#include <vector>
 
 struct IWMPPlayer;
 struct IWMPSettings;
@@ -49,6 +54,7 @@ struct IConnectionPoint;
 
 class CRadioWnd;
 class CMediaControls;
+class CEditUI;
 
 // Messages of the main window beyond the system's own.
 constexpr UINT WM_TRAYICON = WM_USER + 50;            // 1074, the notification-area icon
@@ -65,6 +71,7 @@ constexpr UINT_PTR kStatusTimer = 500;                // status line refresh
 constexpr UINT_PTR kAdTimer = 505;                    // advertisement rotation
 constexpr UINT_PTR kRestartTimer = 510;               // a pending automatic reopening
 constexpr UINT_PTR kVolumeSaveTimer = 515;            // writes the remembered volume
+constexpr UINT_PTR kSearchTimer = 520;                // a search (or page change) waiting to run
 constexpr UINT kAdRotationMilliseconds = 15000;       // milliseconds between two advertisements
 constexpr UINT kVolumeSaveDelayMilliseconds = 1000;   // milliseconds the volume rests before it is written
 
@@ -230,6 +237,110 @@ public:
     bool movedLookupMade = false;
     bool movedOfferShown = false;
     TDirectoryStation movedStation;
+
+    // ------------------------------------------------ app/RadioWndSearch.cpp
+    // The search box, the search results and the directory's page, playing
+    // and keeping directory stations, the daily refresh of the kept ones.
+    // Notifications of the search box and the directory's pages; true for
+    // one that was used (a station's double-click is seen and passed on).
+    bool HandleSearchNotify(TNotifyUI& msg);
+    // Ctrl+F; true when the key was used.
+    bool HandleSearchKey(WPARAM key);
+    void FocusSearchBox();
+    // kSearchTimer: runs what waits (a search, a retry, a tag of the
+    // directory's page); deferred so no page control is removed during its
+    // own notification.
+    void OnSearchTimer();
+    // The search page for `text`: local matches at once, then the directory's.
+    void StartSearch(const std::string& text);
+    // Back to the page shown before the search began.
+    void ReturnFromSearch();
+    // The directory's Chinese-language stations, narrowed to `tag`.
+    void ShowDirectoryPage(const std::string& tag);
+    // A page of the directory (Search or Browse) arrived.
+    void OnDirectoryPage(const TDirectoryResult& result);
+    // The answer of the refresh of my directory stations.
+    void OnDirectoryRefresh(const TDirectoryResult& result);
+    // The refresh of my directory stations, when the last one is a day old.
+    void RefreshKeptDirectoryStations();
+    // The heading and entry of the directory's page on the category page.
+    void AddDirectoryEntry();
+    // After the chosen station's reopenings are spent: its other address
+    // (the one its maker entered) once; false when there is none.
+    bool PlayStationFallback();
+    // A station option is chosen: its directory id and other address, and
+    // the click the directory counts.
+    void NoteChosenStation(const std::string& url);
+    void ShowStationPanel();
+    // Page 0 of the search or directory page shown.
+    void RequestFirstPage();
+    // The row at the end of a directory page: "正在搜索...", "无法连接电台目录"
+    // with "重试", or "更多"; its texts follow directoryWait.
+    void AddDirectoryStatus();
+    void UpdateDirectoryStatus();
+    // The directory's tags as a row of choices under the title.
+    void AddTagRows();
+
+    // What the search box and the directory's pages show and wait for.
+    enum class EStationView
+    {
+        Other,     // a page of the catalogue or of my stations
+        Search,
+        Directory,
+    };
+    enum class EDirectoryWait
+    {
+        None,
+        Waiting,     // "正在搜索..."
+        Unreachable, // "无法连接电台目录" and "重试"
+    };
+    enum class EPendingSearch
+    {
+        None,
+        Search,    // the box's text
+        Retry,     // the page shown, its next page again
+        Tag,       // the directory's page, pendingTag
+    };
+    // The page the user came from, for an emptied search box.
+    enum class EPreviousPage
+    {
+        Category,
+        Region,
+        Style,
+        MyStations,
+        Directory,
+    };
+    CEditUI* searchEdit = nullptr;
+    EStationView stationView = EStationView::Other;
+    EDirectoryWait directoryWait = EDirectoryWait::None;
+    EPendingSearch pendingSearch = EPendingSearch::None;
+    std::string pendingTag;
+    EPreviousPage previousPage = EPreviousPage::Category;
+    std::string previousPageName;
+    // What "radioscontent" holds when it is not the search page.
+    EPreviousPage contentPage = EPreviousPage::Category;
+    std::string contentPageName;
+    // The search text or the directory page's tag shown; the serial of its
+    // page request waited for (0 for none) and the next page to ask for.
+    std::string viewText;
+    unsigned viewSerial = 0;
+    int viewNextPage = 0;
+    bool viewMorePages = false;
+    bool viewFoundAny = false;
+    std::vector<std::string> viewTags;
+    // Stream addresses on the page shown, each listed once.
+    std::set<std::string> viewAddresses;
+    // The directory stations shown this session, by the address their
+    // option plays (bounded: the oldest are forgotten first).
+    std::map<std::string, TDirectoryStation> directoryStations;
+    std::deque<std::string> directoryStationOrder;
+    // The chosen station's directory id and its other address, if any; both
+    // hold only while the station plays from currentStationFallbackFor (a
+    // station chosen by another road, an opened file, has neither).
+    std::string currentStationUuid;
+    std::string currentStationFallback;
+    std::string currentStationFallbackFor;
+    unsigned refreshSerial = 0;
 
     // ------------------------------------------------ state, in declaration order
     CStdString backgroundImage;

@@ -21,7 +21,10 @@ void CRadioWnd::OnDirectoryResult(unsigned serial)
         break;
     case EDirectoryRequest::Search:
     case EDirectoryRequest::Browse:
+        OnDirectoryPage(*result);
+        break;
     case EDirectoryRequest::Refresh:
+        OnDirectoryRefresh(*result);
         break;
     case EDirectoryRequest::FindMovedStation:
         OnMovedStationFound(*result);

@@ -49,6 +49,10 @@ void CRadioWnd::DispatchNotify(TNotifyUI& msg)
     const CStdString& type = msg.sType;
     const CStdString name = sender != nullptr ? sender->GetName() : CStdString();
 
+    // The search box and the directory's pages; it sees a station's
+    // double-click before it is chosen below.
+    if (HandleSearchNotify(msg))
+        return;
     // The user's own stations: their page, toggle and context menu.
     if (HandleMyStationsNotify(msg))
         return;

@@ -40,7 +40,9 @@ LRESULT CaptionHitTest(HWND window, CPaintManagerUI& manager, LPARAM lParam)
         return HTCLIENT;
 
     CControlUI* control = manager.FindControl(point);
-    if (control != nullptr && std::strcmp(control->GetClass(), "ButtonUI") != 0)
+    // Buttons and text entries in the caption band take their clicks.
+    if (control != nullptr && std::strcmp(control->GetClass(), "ButtonUI") != 0 &&
+        std::strcmp(control->GetClass(), "EditUI") != 0)
         return HTCAPTION;
     return HTCLIENT;
 }

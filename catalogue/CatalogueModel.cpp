@@ -28,7 +28,7 @@ void AppendStation(const TiXmlElement& station, std::vector<TStation>& stations)
     const char* url = AttributeAt(station, 1);
     if (name == nullptr || url == nullptr)
         return;
-    stations.push_back({name, url});
+    stations.push_back({name, url, ""});
 }
 
 } // namespace

@@ -45,6 +45,9 @@ struct TStation
 {
     CStdString name;
     CStdString url;
+    // A smaller second line under the name ("MP3 · 128k · 香港"); empty for
+    // none. A row with such a line is taller.
+    CStdString subtitle;
 };
 
 // Stations of the region, in order. Station elements without a URL are

@@ -15,7 +15,7 @@ namespace {
 constexpr int kRegionsPerRow = 11;
 constexpr int kStylesPerRow = 8;
 // Station options per row of the station list page.
-constexpr int kStationsPerRow = 3;
+constexpr std::size_t kStationsPerRow = 3;
 
 const char* const kHeadingRowList =
     "height=\"30\" inset=\"10,0,10,0\" bkimage=\"file='bk_white_rd.png' dest='10,0,10,0' corner='5,5,5,5' "
@@ -47,6 +47,12 @@ const char* const kStationOptionList =
     "normalimage=\"file='bk_gray2.png' xtiled='true' ytiled='true'\" hotimage=\"file='bk_light.png' "
     "xtiled='true' ytiled='true'\" selectedimage=\"file='bk_gray.png' xtiled='true' ytiled='true'\"";
 const char* const kStationGapList = "width=\"5\"";
+// A row whose stations have a second line: the option keeps its height, the
+// line of the small font goes under it.
+const char* const kTallStationRowList = "height=\"52\" inset=\"0,5,10,0\"";
+constexpr int kStationOptionHeight = 30;
+const char* const kSubtitleList =
+    "height=\"17\" textpadding=\"20,0,4,0\" textcolor=\"#FF6B5A5E\" endellipsis=\"true\" mouse=\"false\"";
 
 // Applies an attribute list whose %s is a name from a data file, then sets the
 // name as the control's text. A name with a double quote would end the
@@ -140,10 +146,12 @@ void CRadioWnd::BuildCategoryPage()
 
     addHeading("精选频道");
     addOptions(styleList, kStylesPerRow, kStyleOptionList);
+
+    // The public station directory's page, after what is here.
+    AddDirectoryEntry();
 }
 
-// Fills "radioscontent" with the title row and the stations, three to a row,
-// each row completed to option, gap, option, gap, option.
+// Fills "radioscontent" with the title row and the stations, three to a row.
 void BuildStationPage(CRadioWnd& window, const char* title, const std::vector<TStation>& stations)
 {
     CContainerUI* content = window.radiosContent;
@@ -160,18 +168,50 @@ void BuildStationPage(CRadioWnd& window, const char* title, const std::vector<TS
     ApplyWithName(titleLabel, kTitleLabelList, title, window.paintManager.GetFontIndex(window.listFont));
     titleRow->Add(titleLabel);
 
+    AppendStationRows(window, stations);
+}
+
+// Each row completed to option, gap, option, gap, option. A station with a
+// second line is a column of its own (the option over the line), and its
+// row is taller; the option stays the row's member of "radios", so the group
+// keeps the page's order.
+void AppendStationRows(CRadioWnd& window, const std::vector<TStation>& stations, int at)
+{
+    CContainerUI* content = window.radiosContent;
+    if (content == nullptr)
+        return;
+    const int smallFont = window.paintManager.GetFontIndex(window.paintManager.GetFont(1));
     CHorizontalLayoutUI* row = nullptr;
-    int i = 0;
+    std::size_t i = 0;
     for (const TStation& station : stations) {
         if (i % kStationsPerRow == 0) {
             row = new CHorizontalLayoutUI();
-            row->ApplyAttributeList(kStationRowList);
-            content->Add(row);
+            bool tall = false;
+            for (std::size_t j = i; j < stations.size() && j < i + kStationsPerRow; ++j)
+                tall = tall || !stations[j].subtitle.IsEmpty();
+            row->ApplyAttributeList(tall ? kTallStationRowList : kStationRowList);
+            if (at < 0)
+                content->Add(row);
+            else
+                content->AddAt(row, at++);
         }
         auto* option = new COptionUI();
         option->SetUserData(station.url);
         ApplyWithName(option, kStationOptionList, station.name);
-        row->Add(option);
+        if (station.subtitle.IsEmpty()) {
+            row->Add(option);
+        } else {
+            auto* column = new CVerticalLayoutUI();
+            row->Add(column);
+            option->SetFixedHeight(kStationOptionHeight);
+            column->Add(option);
+            auto* line = new CLabelUI();
+            line->ApplyAttributeList(kSubtitleList);
+            line->SetFont(smallFont);
+            line->SetText(station.subtitle);
+            line->SetToolTip(station.subtitle);
+            column->Add(line);
+        }
         if (station.name == window.currentStationName)
             option->Selected(true);
         if (i % kStationsPerRow != kStationsPerRow - 1) {
@@ -182,7 +222,7 @@ void BuildStationPage(CRadioWnd& window, const char* title, const std::vector<TS
         ++i;
     }
 
-    const int missing = (kStationsPerRow - i % kStationsPerRow) % kStationsPerRow;
+    const std::size_t missing = (kStationsPerRow - i % kStationsPerRow) % kStationsPerRow;
     if (missing >= 1)
         row->Add(new CControlUI());
     if (missing == 2) {

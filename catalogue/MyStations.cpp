@@ -298,3 +298,13 @@ bool CMyStations::SetMovedAddress(int index, std::string url, const std::string&
     }
     return true;
 }
+
+bool CMyStations::SetGoneFromDirectory(int index, bool gone)
+{
+    if (index < 0 || index >= static_cast<int>(stations.size()))
+        return false;
+    TMyStation& station = stations[static_cast<std::size_t>(index)];
+    const bool changed = station.goneFromDirectory != gone;
+    station.goneFromDirectory = gone;
+    return changed;
+}

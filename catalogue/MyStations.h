@@ -58,6 +58,7 @@ public:
     // later refresh of the old record does not bring the dead address back.
     // A station added by hand stays one. False as SetUrl, nothing changed.
     bool SetMovedAddress(int index, std::string url, const std::string& uuid);
+    bool SetGoneFromDirectory(int index, bool gone); // true when the mark changed
 
 private:
     std::string path;

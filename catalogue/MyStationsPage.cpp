@@ -22,6 +22,8 @@
 namespace {
 
 constexpr const char* kMyStationsTitle = "我的电台";
+// The second line of a kept directory station the directory no longer lists.
+constexpr const char* kGoneMark = "目录中已无此电台";
 
 // Largest station file read, in bytes: far beyond any real playlist.
 constexpr std::streamsize kMostStationFileBytes = 8 * 1024 * 1024;
@@ -83,7 +85,7 @@ std::vector<TStation> AsStations(const std::vector<TMyStation>& mine)
     std::vector<TStation> stations;
     stations.reserve(mine.size());
     for (const TMyStation& station : mine)
-        stations.push_back({station.name.c_str(), station.url.c_str()});
+        stations.push_back({station.name.c_str(), station.url.c_str(), station.goneFromDirectory ? kGoneMark : ""});
     return stations;
 }
 

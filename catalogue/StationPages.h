@@ -14,3 +14,8 @@ class CRadioWnd;
 // Fills "radioscontent" with the page; the option of the station playing now
 // is selected.
 void BuildStationPage(CRadioWnd& window, const char* title, const std::vector<TStation>& stations);
+
+// Adds rows of stations to "radioscontent" (at child index `at`, or at the
+// end for -1), as BuildStationPage lays them out: the first station starts a
+// new row. The options join "radios" in the order they are attached.
+void AppendStationRows(CRadioWnd& window, const std::vector<TStation>& stations, int at = -1);

@@ -73,10 +73,11 @@ std::string DirectoryUserAgent()
     return std::string("orvane-radio/") + ORVANE_VERSION;
 }
 
-std::string ReadDirectoryServer(const TiXmlDocument* settings)
+namespace {
+
+// The element's server as a base address, or "" when it names none.
+std::string ServerOf(const TiXmlElement* directory)
 {
-    const TiXmlElement* root = settings != nullptr ? settings->RootElement() : nullptr;
-    const TiXmlElement* directory = root != nullptr ? root->FirstChildElement("directory") : nullptr;
     const char* server = directory != nullptr ? directory->Attribute("server") : nullptr;
     std::string address = server != nullptr ? server : "";
     while (!address.empty() && address.back() == '/')
@@ -96,12 +97,32 @@ std::string ReadDirectoryServer(const TiXmlDocument* settings)
     return address;
 }
 
+} // namespace
+
+std::string ReadDirectoryServer(const TiXmlDocument* settings)
+{
+    const TiXmlElement* root = settings != nullptr ? settings->RootElement() : nullptr;
+    return ServerOf(root != nullptr ? root->FirstChildElement("directory") : nullptr);
+}
+
+std::vector<std::string> ReadDirectoryServers(const TiXmlDocument* settings)
+{
+    std::vector<std::string> servers;
+    const TiXmlElement* root = settings != nullptr ? settings->RootElement() : nullptr;
+    for (const TiXmlElement* directory = root != nullptr ? root->FirstChildElement("directory") : nullptr;
+         directory != nullptr && servers.size() < kMostDirectoryServers;
+         directory = directory->NextSiblingElement("directory")) {
+        const std::string server = ServerOf(directory);
+        if (!server.empty() && std::find(servers.begin(), servers.end(), server) == servers.end())
+            servers.push_back(server);
+    }
+    return servers;
+}
+
 TDirectoryConfiguration DirectoryConfigurationFromSettings(const TiXmlDocument* settings)
 {
     TDirectoryConfiguration configuration;
-    const std::string server = ReadDirectoryServer(settings);
-    if (!server.empty())
-        configuration.servers.push_back(server);
+    configuration.servers = ReadDirectoryServers(settings);
     configuration.userAgent = DirectoryUserAgent();
     return configuration;
 }

@@ -83,7 +83,15 @@ std::string DirectoryUserAgent();
 // dropped; "" when there is none (discovery).
 std::string ReadDirectoryServer(const TiXmlDocument* settings);
 
-// The configuration of the program: the settings' server if named, else
+// Most servers the settings may name.
+constexpr std::size_t kMostDirectoryServers = 8;
+
+// Every server the settings name, in order: one per "directory" element of
+// the root, as ReadDirectoryServer reads one; elements naming none are
+// skipped, a server named twice counts once, at most kMostDirectoryServers.
+std::vector<std::string> ReadDirectoryServers(const TiXmlDocument* settings);
+
+// The configuration of the program: the settings' servers if named, else
 // discovery; our User-Agent.
 TDirectoryConfiguration DirectoryConfigurationFromSettings(const TiXmlDocument* settings);
 

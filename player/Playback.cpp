@@ -285,6 +285,8 @@ void CRadioWnd::AutoRestart()
     if (mendable && restartCount < kMaxAutomaticRestarts &&
         ::SetTimer(hWnd, kRestartTimer, kFirstRestartDelayMilliseconds << restartCount, nullptr) != 0)
         restartQueued = true;
+    else if (PlayStationFallback())
+        return; // a directory station's other address, with reopenings of its own
     else {
         if (failed)
             failureText = reason.c_str();

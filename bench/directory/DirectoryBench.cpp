@@ -7,11 +7,17 @@
 // answer, with what a result page does with it (each stream once, each
 // row's second line), beside parsing a catalogue of as many stations and
 // listing them, the floor a page of the catalogue costs.
+// DirectoryAnswerPage beside CataloguePage: the same two reads, each with
+// its station page built in the real main window (drawn offscreen) and
+// painted once, which lays out every row.
 // LocalMatches beside StylePageWalk: the local matches of a search over a
 // catalogue of 10,000 stations, beside the walk over every station that a
 // style page makes.
 
+#include "app/RadioWndRun.h"
 #include "catalogue/CatalogueModel.h"
+#include "catalogue/StationPages.h"
+#include "platform/com/Com.h"
 #include "catalogue/XmlFile.h"
 #include "directory/DirectoryAnswers.h"
 #include "directory/LocalMatches.h"
@@ -21,7 +27,10 @@
 #include <nlohmann/json.hpp>
 #include <simdjson.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -160,6 +169,73 @@ void ReadCatalogueStations(benchmark::State& state)
 }
 BENCHMARK(ReadCatalogueStations)->Unit(benchmark::kMillisecond);
 
+std::filesystem::path PageRunFolder()
+{
+    static const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("orvane-bench-directory-" + std::to_string(::getpid()));
+    return folder;
+}
+
+// The main window of the run folder, for building pages in.
+CRadioWnd* PageWindow()
+{
+    static CRadioWnd* window = apptest::StartRadioWindow(PageRunFolder());
+    return window;
+}
+
+void BuildAndPaint(CRadioWnd* window, const char* title, const std::vector<TStation>& stations)
+{
+    BuildStationPage(*window, title, stations);
+    ::InvalidateRect(window->GetHWND(), nullptr, FALSE);
+    ::UpdateWindow(window->GetHWND());
+}
+
+void DirectoryAnswerPage(benchmark::State& state)
+{
+    const std::string& answer = Answer();
+    CRadioWnd* window = PageWindow();
+    std::size_t rows = 0;
+    for (auto _ : state) {
+        const TStationList list = ReadStationList(answer);
+        std::vector<TStation> stations;
+        for (const TDirectoryStation& station : DedupeByStreamAddress(list.stations))
+            stations.push_back({station.name.c_str(), station.StreamAddress().c_str(), StationSubtitle(station).c_str()});
+        BuildAndPaint(window, "搜索: Radio", stations);
+        rows = stations.size();
+    }
+    CStdPtrArray* group = window->paintManager.GetOptionGroup("radios");
+    if (rows != kAnswerStations || group == nullptr || group->GetSize() != kAnswerStations)
+        state.SkipWithError("wrong station count");
+    state.counters["stations"] = static_cast<double>(rows);
+}
+BENCHMARK(DirectoryAnswerPage)->Unit(benchmark::kMillisecond);
+
+void CataloguePage(benchmark::State& state)
+{
+    const std::string source = Catalogue(kAnswerStations);
+    CRadioWnd* window = PageWindow();
+    std::size_t rows = 0;
+    for (auto _ : state) {
+        TiXmlDocument document;
+        ParseXmlBytes(&document, source, false);
+        CStdPtrArray regions, styles;
+        std::int32_t version = 0;
+        ParseCatalogueDocument(document, regions, styles, version);
+        std::vector<TStation> stations;
+        for (int i = 0; i < regions.GetSize(); ++i)
+            for (TStation& station : RegionStations(document, static_cast<const char*>(regions.GetAt(i))))
+                stations.push_back(std::move(station));
+        FreeNameList(regions);
+        FreeNameList(styles);
+        BuildAndPaint(window, "地区", stations);
+        rows = stations.size();
+    }
+    if (rows != kAnswerStations)
+        state.SkipWithError("wrong station count");
+    state.counters["stations"] = static_cast<double>(rows);
+}
+BENCHMARK(CataloguePage)->Unit(benchmark::kMillisecond);
+
 constexpr int kCatalogueStations = 10000;
 
 const TiXmlDocument& LargeCatalogue()
@@ -199,4 +275,17 @@ BENCHMARK(StylePageWalk)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    apptest::PrepareRunFolder(PageRunFolder());
+    ::CoInitialize(nullptr);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    ::CoUninitialize();
+    std::filesystem::remove_all(PageRunFolder());
+    return 0;
+}

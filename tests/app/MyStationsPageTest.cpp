@@ -211,8 +211,9 @@ TEST_F(CMyStationsTest, WithoutOwnStationsNoEntryNoToggleAndTheCategoryPageAsBef
         EXPECT_TRUE(window->myStations.Empty());
         ASSERT_NE(window->favouriteButton, nullptr);
         EXPECT_FALSE(window->favouriteButton->IsVisible());
-        // Heading, one row of regions, gap, heading, one row of styles.
-        ASSERT_EQ(Children(window->sortsPanel).size(), 5u);
+        // Heading, one row of regions, gap, heading, one row of styles, and
+        // the directory's entry (gap, heading, entry).
+        ASSERT_EQ(Children(window->sortsPanel).size(), 8u);
         EXPECT_EQ(Children(AsContainer(Children(window->sortsPanel)[0]))[0]->GetText(), "地区电台");
         // A broken file is never written over: it was moved aside whole.
         if (row.file != nullptr) {

@@ -12,7 +12,20 @@ namespace {
 class CataloguePages : public CRadioWndTest
 {
 protected:
-    std::vector<CControlUI*> CategoryRows() { return Children(window->sortsPanel); }
+    // The rows of regions and styles: the page less the directory's entry
+    // (gap, heading, entry) at its end, which is checked to be there.
+    std::vector<CControlUI*> CategoryRows()
+    {
+        std::vector<CControlUI*> rows = Children(window->sortsPanel);
+        constexpr std::size_t kDirectoryEntryRows = 3;
+        EXPECT_GE(rows.size(), kDirectoryEntryRows);
+        if (rows.size() < kDirectoryEntryRows)
+            return rows;
+        const auto entryRow = AsContainer(rows.back());
+        EXPECT_TRUE(entryRow != nullptr && entryRow->GetCount() == 1 && entryRow->GetItemAt(0)->GetName() == "dirbrowse");
+        rows.resize(rows.size() - kDirectoryEntryRows);
+        return rows;
+    }
     std::vector<CControlUI*> StationRows() { return Children(window->radiosContent); }
 
     static std::vector<std::string> Classes(CControlUI* row)

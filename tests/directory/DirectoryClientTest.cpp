@@ -365,6 +365,38 @@ INSTANTIATE_TEST_SUITE_P(
         TSettingsRow{R"(<config><directory/></config>)", ""}, TSettingsRow{R"(<config/>)", ""},
         TSettingsRow{"not xml", ""}));
 
+struct TServersRow
+{
+    const char* settings;
+    std::vector<std::string> servers;
+};
+
+class ReadDirectoryServersRows : public testing::TestWithParam<TServersRow>
+{
+};
+
+TEST_P(ReadDirectoryServersRows, ServersInOrder)
+{
+    TiXmlDocument settings;
+    settings.Parse(GetParam().settings);
+    EXPECT_EQ(ReadDirectoryServers(&settings), GetParam().servers) << GetParam().settings;
+    EXPECT_EQ(DirectoryConfigurationFromSettings(&settings).servers, GetParam().servers);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ReadDirectoryServersRows,
+    testing::Values(
+        TServersRow{R"(<config><directory server="http://127.0.0.1:1/"/><update/><directory server="http://127.0.0.1:2"/></config>)",
+                    {"http://127.0.0.1:1", "http://127.0.0.1:2"}},
+        // One naming none is skipped, a repeated one counts once.
+        TServersRow{R"(<config><directory server="ftp://x"/><directory server="http://b"/><directory server="http://b/"/></config>)",
+                    {"http://b"}},
+        TServersRow{R"(<config><directory/></config>)", {}},
+        TServersRow{R"(<config><directory server="http://a1"/><directory server="http://a2"/><directory server="http://a3"/>)"
+                    R"(<directory server="http://a4"/><directory server="http://a5"/><directory server="http://a6"/>)"
+                    R"(<directory server="http://a7"/><directory server="http://a8"/><directory server="http://a9"/></config>)",
+                    {"http://a1", "http://a2", "http://a3", "http://a4", "http://a5", "http://a6", "http://a7", "http://a8"}}));
+
 TEST(HttpGet, GzipDecodedBodyBoundedAfterDecodingErrorPageKept)
 {
     CDirectoryImitation directory;
