@@ -82,6 +82,15 @@ protected:
         });
     }
 
+    // Until the moved-station lookup was made and its answer taken (other
+    // answers, a click counted or the kept stations refreshed, may come
+    // before it).
+    bool LookupAnswered()
+    {
+        return PumpUntil([&] { return window->movedLookupMade && window->movedLookupSerial == 0; },
+                         std::chrono::seconds(20), [](const MSG&) {});
+    }
+
     CControlUI* OfferButton() const { return Manager().FindControl("healbtn"); }
     bool OfferShown() const
     {
@@ -129,7 +138,7 @@ TEST_P(CMovedStationTaken, OfferAppearsAfterTheFailureAndItsClickPlaysTheNewAddr
         window->ShowRegionStations("香港");
     Choose(kMovedName);
 
-    ASSERT_TRUE(HandleAnswers(1)) << "no lookup answered";
+    ASSERT_TRUE(LookupAnswered()) << "no lookup answered";
     ASSERT_TRUE(OfferShown());
     EXPECT_EQ(std::string(OfferButton()->GetText().GetData()), "找到新的电台地址，点击收听");
     EXPECT_EQ(std::string(OfferButton()->GetToolTip().GetData()), kNewAddress);

@@ -77,10 +77,11 @@ TEST_F(CKeyboardDesktopTest, ARegionOpensAStationPlaysStopsAndStartsAndTheVolume
     std::this_thread::sleep_for(500ms);
     EXPECT_EQ(icecast.Listeners("/keys.mp3"), 0);
 
-    // From nothing focused, backwards: the advertisement, then the category
-    // page's one stop (its first region). Enter opens the region and the
-    // focus goes to its first station; two steps right reach the third.
-    ASSERT_TRUE(Keys({"shift+Tab", "shift+Tab", "Return"}));
+    // From nothing focused, backwards: the advertisement, the directory's
+    // entry, then the category page's one stop (its first region). Enter
+    // opens the region and the focus goes to its first station; two steps
+    // right reach the third.
+    ASSERT_TRUE(Keys({"shift+Tab", "shift+Tab", "shift+Tab", "Return"}));
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(icecast.Listeners("/keys.mp3"), 0) << "opening the region played something";
     ASSERT_TRUE(Keys({"Right", "Right", "Return"}));
