@@ -167,6 +167,7 @@ TEST_F(CAccessibilityTest, PressOpensTheRegionAndARebuiltPageLeavesNoInterfaceBe
     ASSERT_NE(list, nullptr);
     EXPECT_FALSE(list->state().invisible);
     EXPECT_TRUE(Find(QString::fromUtf8("电台分类"), QAccessible::Grouping)->state().invisible);
+    EXPECT_NE(Find(QString::fromUtf8("返回分类"), QAccessible::PushButton), nullptr) << "the back button has no name";
 
     QAccessibleInterface* news = Find(QString::fromUtf8("北京新闻"), QAccessible::RadioButton);
     ASSERT_NE(news, nullptr);

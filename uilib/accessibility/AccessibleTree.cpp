@@ -36,6 +36,7 @@ constexpr TNameInWords kNamesInWords[] = {
     {"sortspanel", "电台分类"},
     {"radiospanel", "电台列表"},
     {"radioscontent", "电台"},
+    {"mainpage", "返回分类"},
     {"minLove", "暖色"},
     {"minBlue", "蓝色"},
     {"minDefine", "自己的图片"},
