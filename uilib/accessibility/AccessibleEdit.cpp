@@ -114,7 +114,12 @@ void CAccessibleEdit::replaceText(int startOffset, int endOffset, const QString&
         const int room = std::max(0, edit->GetMaxChar() - (length - (end - start)));
         inserted.truncate(room);
     }
-    Change(before.left(start) + inserted + before.mid(end), start + static_cast<int>(inserted.size()));
+    const QString after = before.left(start) + inserted + before.mid(end);
+    if (after == before) {
+        // Nothing to change (an empty range, or no room left): no edit to tell.
+        return;
+    }
+    Change(after, start + static_cast<int>(inserted.size()));
 }
 
 void CAccessibleEdit::Change(const QString& text, int caret)
