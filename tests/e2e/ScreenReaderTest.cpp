@@ -133,17 +133,29 @@ TEST_F(CScreenReaderTest, ThroughAtSpiTheWindowReadsAndPlaysAndTakesTheVolume)
         10s))
         << ReadBytes(runFolder.File("config/config.xml"));
 
-    // What the reader heard: the region checked, the volume's value, the status line's name.
-    bool checked = false, value = false, named = false;
+    // The focus action moves the window's focus to the slider.
+    EXPECT_EQ(First(results, "slider_focused"), "True");
+    // A rebuilt page: the other region's station, and nothing left of the old one.
+    const std::string second = First(results, "second_page");
+    EXPECT_NE(second.find("上海新闻"), std::string::npos) << second;
+    EXPECT_EQ(second.find("北京音乐台"), std::string::npos) << second;
+    const std::string old = First(results, "old_station");
+    EXPECT_TRUE(old.rfind("refused", 0) == 0 || old.find("defunct") != std::string::npos) << old;
+
+    // What the reader heard: the region checked, the volume's value, the
+    // status line's name, the focus.
+    bool checked = false, value = false, named = false, focused = false;
     for (auto [it, end] = results.equal_range("event"); it != end; ++it) {
         checked |= it->second.find("object:state-changed:checked 北京") == 0;
         value |= it->second.find("object:property-change:accessible-value 音量") == 0;
         named |= it->second.find("object:property-change:accessible-name") == 0 &&
                  it->second.find("播放中") != std::string::npos;
+        focused |= it->second.find("object:state-changed:focused 音量") == 0 || it->second.find("focus: 音量") == 0;
     }
     EXPECT_TRUE(checked);
     EXPECT_TRUE(value);
     EXPECT_TRUE(named);
+    EXPECT_TRUE(focused);
     EXPECT_TRUE(player->Running());
 }
 

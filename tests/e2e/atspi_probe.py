@@ -97,7 +97,7 @@ def listen(event):
 def main():
     pyatspi.Registry.registerEventListener(
         listen, "object:state-changed:checked", "object:property-change:accessible-value",
-        "object:property-change:accessible-name", "focus:")
+        "object:property-change:accessible-name", "object:state-changed:focused", "focus:")
 
     def application():
         desktop = pyatspi.Registry.getDesktop(0)
@@ -160,6 +160,23 @@ def main():
         slider.queryValue().currentValue = 33
         pump(0.5)
         result("volume", f"{slider.queryValue().currentValue:g}")
+        result("slider_focus_action", press(slider, "SetFocus"))
+        focused = wait_for("slider focused", lambda: "focused" in states(slider), 10)
+        result("slider_focused", bool(focused))
+
+    # Another region rebuilds the station page: the old station is gone
+    # for the reader too, and the new page lists the other region's station.
+    shanghai = find(frame, "radio button", "上海")
+    result("shanghai_pressed", press(shanghai) if shanghai is not None else False)
+    wait_for("shanghai page", lambda: find(station_list, "radio button", "上海新闻"), 10)
+    names = [c.name for c in children(find(station_list, "panel", "电台"))]
+    result("second_page", "|".join(names))
+    try:
+        gone = station.name
+        gone_states = states(station)
+        result("old_station", f"{gone!r} {'defunct' if 'defunct' in gone_states else 'alive'}")
+    except Exception as error:  # the bridge refuses a removed object
+        result("old_station", f"refused {type(error).__name__}")
     return 0
 
 
