@@ -88,6 +88,17 @@ void CAccessibleEdit::setCursorPosition(int position)
     }
 }
 
+void CAccessibleEdit::AnnounceCaret()
+{
+    CEditUI* edit = Edit();
+    if (edit == nullptr || edit->GetCaretPosition() == announcedCaret) {
+        return;
+    }
+    announcedCaret = edit->GetCaretPosition();
+    QAccessibleTextCursorEvent event(this, announcedCaret);
+    QAccessible::updateAccessibility(&event);
+}
+
 void CAccessibleEdit::deleteText(int startOffset, int endOffset)
 {
     replaceText(startOffset, endOffset, QString());

@@ -25,6 +25,9 @@ public:
     int cursorPosition() const override;
     void setCursorPosition(int position) override;
 
+    // Sends the caret event when the caret moved since it was last told.
+    void AnnounceCaret();
+
     void deleteText(int startOffset, int endOffset) override;
     void insertText(int offset, const QString& text) override;
     void replaceText(int startOffset, int endOffset, const QString& text) override;
@@ -33,4 +36,6 @@ private:
     CEditUI* Edit() const;
     // Puts the text with the caret at `caret` and notifies as typing does.
     void Change(const QString& text, int caret);
+
+    int announcedCaret = -1;
 };

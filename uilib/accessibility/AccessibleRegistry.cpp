@@ -245,6 +245,11 @@ void CAccessibleRegistry::ControlChanged(CControlUI* control, EControlChange cha
     case EControlChange::Text:
         static_cast<CAccessibleControl*>(target)->AnnounceTextChange();
         break;
+    case EControlChange::Caret:
+        if (auto* entry = dynamic_cast<CAccessibleEdit*>(target)) {
+            entry->AnnounceCaret();
+        }
+        break;
     case EControlChange::Value: {
         auto* progress = static_cast<CProgressUI*>(control->GetInterface("Progress"));
         if (progress != nullptr) {

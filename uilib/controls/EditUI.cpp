@@ -240,6 +240,9 @@ struct CEditUI::TPrivate : public IInputMethodClientUI
         RestartBlink();
         edit.Invalidate();
         CInputMethodBridge::Update(&edit, queries);
+        if (edit.manager != nullptr) {
+            edit.manager->NotifyControlChanged(&edit, EControlChange::Caret);
+        }
     }
 
     void DropPreedit()

@@ -2,8 +2,8 @@
 
 // IControlObserverUI: hears, from a paint manager, that one of its controls
 // changed in a way that someone outside the drawing (a screen reader) has to
-// know: it took the focus, its selection, name, value, text, visibility,
-// enabled state or children changed, or it left the tree. The controls say
+// know: it took the focus, its selection, name, value, text, caret,
+// visibility, enabled state or children changed, or it left the tree. The controls say
 // so through CPaintManagerUI::NotifyControlChanged; the manager calls
 // ControlReaped from ReapObjects, while the control is still whole.
 //
@@ -18,6 +18,7 @@ enum class EControlChange
     Name,
     Value,
     Text,
+    Caret,          // an edit's caret or selection moved
     Visibility,
     Enabled,
     Children,
