@@ -110,8 +110,15 @@ void CMenuWnd::Notify(TNotifyUI& msg)
     ::PostMessage(hWnd, WM_CLOSE, 0, 0);
 }
 
-LRESULT CMenuWnd::MessageHandler(UINT message, WPARAM wParam, LPARAM /*lParam*/, bool& /*handled*/)
+LRESULT CMenuWnd::MessageHandler(UINT message, WPARAM wParam, LPARAM /*lParam*/, bool& handled)
 {
+    // Up and Down walk the entries, round and round, as in any menu; Enter
+    // or Space then runs the entry that has the focus.
+    if (message == WM_KEYDOWN && (wParam == VK_UP || wParam == VK_DOWN)) {
+        paintManager.GetFocusManager().MoveFocus(wParam == VK_DOWN ? EFocusMove::Next : EFocusMove::Previous);
+        handled = true;
+        return 1;
+    }
     return WindowFrame::FilterKeys(*this, paintManager, message, wParam);
 }
 

@@ -118,10 +118,13 @@ LRESULT CRadioWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DROPFILES:
         OnDropFiles(wParam);
         break;
-    case WM_PLAYER_STATUS:
+    case WM_PLAYER_STATUS: {
+        CControlUI* keyboardFocus = paintManager.IsFocusVisible() ? paintManager.GetFocus() : nullptr;
         result = HandlePlayerStatus();
+        KeepTransportFocus(keyboardFocus);
         PublishMediaState();
         break;
+    }
     case WM_PLAYER_MEDIA:
         result = HandleMediaChange();
         PublishMediaState();
@@ -252,6 +255,18 @@ LRESULT CRadioWnd::MessageHandler(UINT message, WPARAM wParam, LPARAM /*lParam*/
         return 1;
     }
     return WindowFrame::FilterKeys(*this, paintManager, message, wParam);
+}
+
+void CRadioWnd::KeepTransportFocus(CControlUI* keyboardFocus)
+{
+    // "play" and "pause" take turns in one place: the keyboard that pressed
+    // one finds the other there, rather than losing the focus with it.
+    if (keyboardFocus == nullptr || paintManager.GetFocus() != nullptr ||
+        (keyboardFocus != playButton && keyboardFocus != pauseButton))
+        return;
+    CButtonUI* shown = playButton != nullptr && playButton->IsVisible() ? playButton : pauseButton;
+    if (shown != nullptr && shown->IsVisible())
+        paintManager.GetFocusManager().FocusByKeyboard(shown);
 }
 
 void CRadioWnd::HideToTray()

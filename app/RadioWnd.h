@@ -24,6 +24,8 @@
 //                               entry, the now-playing toggle, the station
 //                               context menu, import, export and drops
 //   app/StationDlg.cpp          the dialog that adds or changes one of them
+//   app/RadioWndHeal.cpp        a station that moved: the directory asked,
+//                               the new address offered in the card
 //
 // The members are the hub's state: the subsystems read and write them on the
 // GUI thread, except where a worker's comment says otherwise.
@@ -206,6 +208,29 @@ public:
     // WM_DIRECTORY_RESULT: the result of request `serial`, handed on by kind.
     void OnDirectoryResult(unsigned serial);
 
+    // ------------------------------------------------ app/RadioWndHeal.cpp
+    // The chosen station will not be opened again by itself: asks the
+    // directory, once per choice, whether it plays from a new address.
+    void LookUpMovedStation();
+    // The lookup's answer: the offer in the now-playing card, when it is for
+    // the station still chosen and names another working address.
+    void OnMovedStationFound(const TDirectoryResult& result);
+    // "healbtn": plays the new address as a choice does, counts the play,
+    // and keeps the address for one of the user's own stations.
+    void TakeMovedStation();
+    // Hides the offer and forgets a lookup on its way: the user chose,
+    // played or paused.
+    void DropMovedStationOffer();
+    // A moved station: the lookup on its way (0 for none) and the station
+    // it asks for, whether one was made since the last choice, and the
+    // directory's station that the now-playing card offers ("healbtn").
+    unsigned movedLookupSerial = 0;
+    CStdString movedLookupName;
+    CStdString movedLookupUrl;
+    bool movedLookupMade = false;
+    bool movedOfferShown = false;
+    TDirectoryStation movedStation;
+
     // ------------------------------------------------ state, in declaration order
     CStdString backgroundImage;
     CStdString foreImage;
@@ -301,6 +326,14 @@ private:
     LRESULT OnCreate();
     // "closebtn" and the system close command.
     void HideToTray();
+    // After a status change swapped "play" and "pause": the keyboard's focus
+    // on the one that went moves to the one that came.
+    void KeepTransportFocus(CControlUI* keyboardFocus);
+    // The rows of the dispatch (app/RadioWndNotify.cpp).
+    void DispatchNotify(TNotifyUI& msg);
+    // A page that the keyboard left (hidden, or rebuilt) hands the focus to
+    // the page shown now: its selected choice, else its first one.
+    void KeepKeyboardFocus();
 };
 
 // The update worker's block; one per process.

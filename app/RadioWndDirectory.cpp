@@ -22,7 +22,9 @@ void CRadioWnd::OnDirectoryResult(unsigned serial)
     case EDirectoryRequest::Search:
     case EDirectoryRequest::Browse:
     case EDirectoryRequest::Refresh:
+        break;
     case EDirectoryRequest::FindMovedStation:
+        OnMovedStationFound(*result);
         break;
     }
 }

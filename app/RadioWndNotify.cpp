@@ -16,6 +16,35 @@ constexpr DWORD kDialogStyle = WS_VISIBLE | WS_OVERLAPPEDWINDOW; // 0x10CF0000
 
 void CRadioWnd::Notify(TNotifyUI& msg)
 {
+    // Asked first: switching pages takes the focus away with the page.
+    const bool keyboard = paintManager.IsFocusVisible();
+    DispatchNotify(msg);
+    if (keyboard)
+        KeepKeyboardFocus();
+}
+
+void CRadioWnd::KeepKeyboardFocus()
+{
+    if (paintManager.GetFocus() != nullptr)
+        return;
+    CControlUI* page = radiosPanel != nullptr && radiosPanel->IsVisible() ? radiosContent : sortsPanel;
+    if (page == nullptr || !page->IsVisible())
+        return;
+    CControlUI* target = nullptr;
+    for (CControlUI* stop : FocusNavigation::TabStops(FocusNavigation::FocusChain(page), nullptr)) {
+        if (stop->GetInterface("Option") != nullptr) {
+            target = stop;
+            break;
+        }
+    }
+    if (target == nullptr)
+        target = FocusNavigation::FirstTabStop(page);
+    if (target != nullptr)
+        paintManager.GetFocusManager().FocusByKeyboard(target);
+}
+
+void CRadioWnd::DispatchNotify(TNotifyUI& msg)
+{
     CControlUI* sender = msg.pSender;
     const CStdString& type = msg.sType;
     const CStdString name = sender != nullptr ? sender->GetName() : CStdString();
@@ -55,6 +84,8 @@ void CRadioWnd::Notify(TNotifyUI& msg)
             ResumePlayback();
         } else if (name == "pause") {
             StopPlayback();
+        } else if (name == "healbtn") {
+            TakeMovedStation();
         } else if (name == "skinbtn") {
             if (CDialogWnd::BringRunningDialogForward())
                 return;

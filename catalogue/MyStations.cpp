@@ -285,3 +285,16 @@ bool CMyStations::SetUrl(int index, std::string url)
     stations[static_cast<std::size_t>(index)].url = std::move(url);
     return true;
 }
+
+bool CMyStations::SetMovedAddress(int index, std::string url, const std::string& uuid)
+{
+    if (!SetUrl(index, std::move(url)))
+        return false;
+    TMyStation& station = stations[static_cast<std::size_t>(index)];
+    const std::string cleaned = CleanStationName(uuid);
+    if (!station.uuid.empty() && !cleaned.empty()) {
+        station.uuid = cleaned;
+        station.goneFromDirectory = false;
+    }
+    return true;
+}

@@ -52,6 +52,12 @@ public:
     bool MoveDown(int index);
     bool Rename(int index, std::string name);
     bool SetUrl(int index, std::string url); // false when another entry has that address, or it is no station address
+    // The station moved to `url`, found in the directory as `uuid`: the new
+    // address as SetUrl takes it, and a station kept from the directory
+    // follows the record it moved to (not marked gone any more), so that a
+    // later refresh of the old record does not bring the dead address back.
+    // A station added by hand stays one. False as SetUrl, nothing changed.
+    bool SetMovedAddress(int index, std::string url, const std::string& uuid);
 
 private:
     std::string path;

@@ -22,6 +22,24 @@ std::string Lower(std::string text)
     return text;
 }
 
+// The host of an address with its port, in lower case ("radio.example:8000");
+// "" when the address names none.
+std::string HostOf(const std::string& url)
+{
+    const std::size_t scheme = url.find("://");
+    if (scheme == std::string::npos)
+        return "";
+    const std::size_t start = scheme + 3;
+    std::size_t end = url.find_first_of("/?#", start);
+    if (end == std::string::npos)
+        end = url.size();
+    std::string host = url.substr(start, end - start);
+    // Credentials are no part of where a stream lives.
+    if (const std::size_t at = host.rfind('@'); at != std::string::npos)
+        host.erase(0, at + 1);
+    return Lower(host);
+}
+
 } // namespace
 
 std::string PercentEncode(const std::string& text)
@@ -132,9 +150,19 @@ const TDirectoryStation* PickMovedStation(const std::vector<TDirectoryStation>& 
         if (station.url == currentUrl || station.urlResolved == currentUrl)
             return nullptr;
     }
+    // A common name ("音乐台", "交通广播") is listed by several broadcasters.
+    // A station that moved within its own server (a new mount, a new path)
+    // is the likeliest to be ours, so one on our host comes first; otherwise
+    // the most clicked, as the answer is ordered.
+    const std::string currentHost = HostOf(currentUrl);
+    const TDirectoryStation* first = nullptr;
     for (const TDirectoryStation& station : found) {
-        if (station.lastCheckOk && !station.StreamAddress().empty())
+        if (!station.lastCheckOk || station.StreamAddress().empty())
+            continue;
+        if (!currentHost.empty() && (HostOf(station.url) == currentHost || HostOf(station.urlResolved) == currentHost))
             return &station;
+        if (first == nullptr)
+            first = &station;
     }
-    return nullptr;
+    return first;
 }

@@ -49,7 +49,8 @@ std::string ClickPath(const std::string& uuid);
 // most clicked first.
 std::string ExactNamePath(const std::string& name);
 
-// Of the stations found under a station's name, the first that passed its
-// last check; null when there is none, or when one of them plays from
-// `currentUrl` (entered or resolved): then the address did not move.
+// Of the stations found under a station's name, one that passed its last
+// check: the first on the host of `currentUrl`, else the first; null when
+// there is none, or when one of them plays from `currentUrl` (entered or
+// resolved): then the address did not move.
 const TDirectoryStation* PickMovedStation(const std::vector<TDirectoryStation>& found, const std::string& currentUrl);

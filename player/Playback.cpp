@@ -136,6 +136,7 @@ void CRadioWnd::ChooseStation(CControlUI* option)
     stoppedByUser = false;
     failureText.Empty();
     waitingForNetwork = false;
+    DropMovedStationOffer();
     CancelRestart();
     ::SetEvent(switchEvent);
     restartCount = 0;
@@ -213,6 +214,7 @@ void CRadioWnd::ResumePlayback()
 {
     CancelRestart();
     failureText.Empty();
+    DropMovedStationOffer();
     waitingForNetwork = false;
     BSTR url = nullptr;
     const bool holdsUrl = player != nullptr && SUCCEEDED(player->get_URL(&url)) && SysStringLen(url) > 0;
@@ -238,6 +240,7 @@ void CRadioWnd::ResumePlayback()
 
 void CRadioWnd::StopPlayback()
 {
+    DropMovedStationOffer();
     if (playerControls == nullptr)
         return;
     stoppedByUser = true;
@@ -282,8 +285,13 @@ void CRadioWnd::AutoRestart()
     if (mendable && restartCount < kMaxAutomaticRestarts &&
         ::SetTimer(hWnd, kRestartTimer, kFirstRestartDelayMilliseconds << restartCount, nullptr) != 0)
         restartQueued = true;
-    else if (failed)
-        failureText = reason.c_str();
+    else {
+        if (failed)
+            failureText = reason.c_str();
+        // Nothing opens the station again by itself now: the directory may
+        // know where it went.
+        LookUpMovedStation();
+    }
     ++restartCount;
 }
 

@@ -11,6 +11,7 @@
 #include "uilib/core/StdString.h"
 #include "uilib/core/StdStringPtrMap.h"
 
+#include "uilib/window/FocusManager.h"
 #include "uilib/window/PaintManagerUI.h"
 #include "uilib/window/UIDefines.h"
 #include "uilib/window/UIInterfaces.h"

@@ -6,6 +6,7 @@
 // plain C++. There is no registry: CoCreateInstance knows the classes linked
 // into the program (the media player of platform/wmp).
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -136,6 +137,65 @@ protected:
 };
 
 constexpr std::uint16_t DISPATCH_METHOD = 1;
+
+// The IDispatch part of an interface that its callers call directly, through
+// its own methods: no type library, no names, no late-bound calls.
+template <class Interface>
+class CEarlyBound : public Interface
+{
+public:
+    HRESULT GetTypeInfoCount(unsigned int* count) override
+    {
+        if (count == nullptr)
+            return E_POINTER;
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT GetTypeInfo(unsigned int, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT GetIDsOfNames(REFIID, OLECHAR**, unsigned int, LCID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT Invoke(DISPID, REFIID, LCID, std::uint16_t, DISPPARAMS*, VARIANT*, EXCEPINFO*, unsigned int*) override
+    {
+        return E_NOTIMPL;
+    }
+
+protected:
+    ~CEarlyBound() = default;
+};
+
+// An object on the heap that offers one dispatch interface (and IUnknown and
+// IDispatch), made with one reference and deleted at its last Release, on
+// whichever thread that is.
+template <class Interface, const IID& interfaceId>
+class CSingleInterfaceObject : public CEarlyBound<Interface>
+{
+public:
+    HRESULT QueryInterface(REFIID iid, void** object) override
+    {
+        if (object == nullptr)
+            return E_POINTER;
+        if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IDispatch) || IsEqualGUID(iid, interfaceId)) {
+            *object = static_cast<Interface*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return ++references; }
+    ULONG Release() override
+    {
+        const ULONG left = --references;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+
+protected:
+    virtual ~CSingleInterfaceObject() = default;
+
+private:
+    std::atomic<ULONG> references{1};
+};
 
 struct IConnectionPointContainer;
 

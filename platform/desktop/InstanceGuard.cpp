@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QMetaObject>
 
 #include <sys/stat.h>
 
@@ -78,6 +79,9 @@ struct CInstanceGuard::TPrivate
     std::vector<std::string> forward;
     std::string holder;
     QObject* busObject = nullptr;
+    // Items handed over wait on it until the answer is out; destroyed with
+    // the guard, it drops what still waits.
+    QObject answered;
     QLocalServer* server = nullptr;
     QString socketPath;
     ino_t socketInode = 0;
@@ -96,10 +100,18 @@ struct CInstanceGuard::TPrivate
         std::vector<std::string> items = DecodedItems(encoded);
         if (items.empty())
             return;
-        if (openHandler)
-            openHandler(items);
-        else
-            openPending.push_back(std::move(items));
+        // Handled after the answer has gone out: reading a large playlist
+        // may take longer than a later start waits for an answer, and an
+        // unanswered start takes the running one for frozen and its place.
+        QMetaObject::invokeMethod(
+            &answered,
+            [this, items = std::move(items)]() mutable {
+                if (openHandler)
+                    openHandler(items);
+                else
+                    openPending.push_back(std::move(items));
+            },
+            Qt::QueuedConnection);
     }
 
     QByteArray SocketRequest() const
@@ -223,9 +235,11 @@ struct CInstanceGuard::TPrivate
                         const QByteArray line = client->readLine();
                         if (line == kRaiseRequest) {
                             client->write(kRaiseAnswer);
+                            client->flush();
                             RequestRaise();
                         } else if (line.startsWith(QByteArray(kOpenRequest) + '\t')) {
                             client->write(kRaiseAnswer);
+                            client->flush();
                             QStringList items;
                             for (const QByteArray& item : line.trimmed().split('\t').mid(1))
                                 items << QString::fromLatin1(item);

@@ -18,44 +18,10 @@ HRESULT GiveString(const std::string& text, BSTR* result)
 
 // The current media item: a snapshot of the URL and the title, taken when it
 // is asked for.
-class CWmpMedia final : public IWMPMedia
+class CWmpMedia final : public CSingleInterfaceObject<IWMPMedia, IID_IWMPMedia>
 {
 public:
     CWmpMedia(std::string url, std::string title) : url(std::move(url)), title(std::move(title)) {}
-
-    HRESULT QueryInterface(REFIID iid, void** object) override
-    {
-        if (object == nullptr)
-            return E_POINTER;
-        if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IDispatch) || IsEqualGUID(iid, IID_IWMPMedia)) {
-            *object = static_cast<IWMPMedia*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++references; }
-    ULONG Release() override
-    {
-        const ULONG left = --references;
-        if (left == 0)
-            delete this;
-        return left;
-    }
-    HRESULT GetTypeInfoCount(unsigned int* count) override
-    {
-        if (count == nullptr)
-            return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT GetTypeInfo(unsigned int, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT GetIDsOfNames(REFIID, OLECHAR**, unsigned int, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID, REFIID, LCID, std::uint16_t, DISPPARAMS*, VARIANT*, EXCEPINFO*, unsigned int*) override
-    {
-        return E_NOTIMPL;
-    }
 
     HRESULT get_sourceURL(BSTR* result) override { return GiveString(url, result); }
     HRESULT get_name(BSTR* result) override { return GiveString(title, result); }
@@ -70,51 +36,15 @@ public:
     }
 
 private:
-    std::atomic<ULONG> references{1};
     const std::string url;
     const std::string title;
 };
 
 // One failure, as the error object hands it out.
-class CWmpErrorItem final : public IWMPErrorItem
+class CWmpErrorItem final : public CSingleInterfaceObject<IWMPErrorItem, IID_IWMPErrorItem>
 {
 public:
     explicit CWmpErrorItem(PlaybackFailure failure) : failure(std::move(failure)) {}
-
-    HRESULT QueryInterface(REFIID iid, void** object) override
-    {
-        if (object == nullptr)
-            return E_POINTER;
-        if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IDispatch) ||
-            IsEqualGUID(iid, IID_IWMPErrorItem)) {
-            *object = static_cast<IWMPErrorItem*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++references; }
-    ULONG Release() override
-    {
-        const ULONG left = --references;
-        if (left == 0)
-            delete this;
-        return left;
-    }
-    HRESULT GetTypeInfoCount(unsigned int* count) override
-    {
-        if (count == nullptr)
-            return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT GetTypeInfo(unsigned int, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT GetIDsOfNames(REFIID, OLECHAR**, unsigned int, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID, REFIID, LCID, std::uint16_t, DISPPARAMS*, VARIANT*, EXCEPINFO*, unsigned int*) override
-    {
-        return E_NOTIMPL;
-    }
 
     HRESULT get_errorCode(COM_LONG* code) override { return Give(failure.reason, code); }
     HRESULT get_errorDescription(BSTR* description) override
@@ -139,13 +69,12 @@ private:
         return S_OK;
     }
 
-    std::atomic<ULONG> references{1};
     const PlaybackFailure failure;
 };
 
 // The error object: a snapshot of the failure of the last opening, taken
 // when it is asked for; clearing it clears the player's as well.
-class CWmpError final : public IWMPError
+class CWmpError final : public CSingleInterfaceObject<IWMPError, IID_IWMPError>
 {
 public:
     CWmpError(IWMPPlayer* owner, CPlaybinEngine& engine, PlaybackFailure failure)
@@ -153,41 +82,7 @@ public:
     {
         owner->AddRef();
     }
-    ~CWmpError() { owner->Release(); }
-
-    HRESULT QueryInterface(REFIID iid, void** object) override
-    {
-        if (object == nullptr)
-            return E_POINTER;
-        if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IDispatch) || IsEqualGUID(iid, IID_IWMPError)) {
-            *object = static_cast<IWMPError*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++references; }
-    ULONG Release() override
-    {
-        const ULONG left = --references;
-        if (left == 0)
-            delete this;
-        return left;
-    }
-    HRESULT GetTypeInfoCount(unsigned int* count) override
-    {
-        if (count == nullptr)
-            return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT GetTypeInfo(unsigned int, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT GetIDsOfNames(REFIID, OLECHAR**, unsigned int, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID, REFIID, LCID, std::uint16_t, DISPPARAMS*, VARIANT*, EXCEPINFO*, unsigned int*) override
-    {
-        return E_NOTIMPL;
-    }
+    ~CWmpError() override { owner->Release(); }
 
     HRESULT clearErrorQueue() override
     {
@@ -214,7 +109,6 @@ public:
     }
 
 private:
-    std::atomic<ULONG> references{1};
     IWMPPlayer* owner; // keeps the engine alive
     CPlaybinEngine& engine;
     PlaybackFailure failure;
@@ -289,31 +183,6 @@ ULONG CWmpPlayer::Release()
     else
         PostToGuiThread([this] { delete this; });
     return 0;
-}
-
-// ---------------------------------------------------------------- IDispatch
-
-HRESULT CWmpPlayer::GetTypeInfoCount(unsigned int* count)
-{
-    if (count == nullptr)
-        return E_POINTER;
-    *count = 0; // no type library: the interfaces are called directly
-    return S_OK;
-}
-
-HRESULT CWmpPlayer::GetTypeInfo(unsigned int, LCID, ITypeInfo**)
-{
-    return E_NOTIMPL;
-}
-
-HRESULT CWmpPlayer::GetIDsOfNames(REFIID, OLECHAR**, unsigned int, LCID, DISPID*)
-{
-    return E_NOTIMPL;
-}
-
-HRESULT CWmpPlayer::Invoke(DISPID, REFIID, LCID, std::uint16_t, DISPPARAMS*, VARIANT*, EXCEPINFO*, unsigned int*)
-{
-    return E_NOTIMPL;
 }
 
 // --------------------------------------------------------------- IWMPPlayer

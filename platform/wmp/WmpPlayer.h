@@ -18,7 +18,7 @@
 #include <mutex>
 #include <thread>
 
-class CWmpPlayer final : public IWMPPlayer, public IConnectionPointContainer
+class CWmpPlayer final : public CEarlyBound<IWMPPlayer>, public IConnectionPointContainer
 {
 public:
     // The class factory that Wmp.cpp registers for CLSID_WindowsMediaPlayer.
@@ -27,12 +27,6 @@ public:
     HRESULT QueryInterface(REFIID iid, void** object) override;
     ULONG AddRef() override;
     ULONG Release() override;
-
-    HRESULT GetTypeInfoCount(unsigned int* count) override;
-    HRESULT GetTypeInfo(unsigned int index, LCID locale, ITypeInfo** info) override;
-    HRESULT GetIDsOfNames(REFIID iid, OLECHAR** names, unsigned int count, LCID locale, DISPID* ids) override;
-    HRESULT Invoke(DISPID member, REFIID iid, LCID locale, std::uint16_t flags, DISPPARAMS* parameters,
-                   VARIANT* result, EXCEPINFO* exception, unsigned int* argumentError) override;
 
     HRESULT close() override;
     HRESULT get_URL(BSTR* url) override;
@@ -48,21 +42,13 @@ public:
     HRESULT FindConnectionPoint(REFIID iid, IConnectionPoint** point) override;
 
 private:
-    class CControls final : public IWMPControls
+    class CControls final : public CEarlyBound<IWMPControls>
     {
     public:
         explicit CControls(CWmpPlayer& player) : player(player) {}
         HRESULT QueryInterface(REFIID iid, void** object) override;
         ULONG AddRef() override { return player.AddRef(); }
         ULONG Release() override { return player.Release(); }
-        HRESULT GetTypeInfoCount(unsigned int* count) override { return player.GetTypeInfoCount(count); }
-        HRESULT GetTypeInfo(unsigned int, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-        HRESULT GetIDsOfNames(REFIID, OLECHAR**, unsigned int, LCID, DISPID*) override { return E_NOTIMPL; }
-        HRESULT Invoke(DISPID, REFIID, LCID, std::uint16_t, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                       unsigned int*) override
-        {
-            return E_NOTIMPL;
-        }
         HRESULT play() override;
         HRESULT pause() override;
         HRESULT stop() override;
@@ -71,21 +57,13 @@ private:
         CWmpPlayer& player;
     };
 
-    class CSettings final : public IWMPSettings
+    class CSettings final : public CEarlyBound<IWMPSettings>
     {
     public:
         explicit CSettings(CWmpPlayer& player) : player(player) {}
         HRESULT QueryInterface(REFIID iid, void** object) override;
         ULONG AddRef() override { return player.AddRef(); }
         ULONG Release() override { return player.Release(); }
-        HRESULT GetTypeInfoCount(unsigned int* count) override { return player.GetTypeInfoCount(count); }
-        HRESULT GetTypeInfo(unsigned int, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-        HRESULT GetIDsOfNames(REFIID, OLECHAR**, unsigned int, LCID, DISPID*) override { return E_NOTIMPL; }
-        HRESULT Invoke(DISPID, REFIID, LCID, std::uint16_t, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                       unsigned int*) override
-        {
-            return E_NOTIMPL;
-        }
         HRESULT get_volume(COM_LONG* volume) override;
         HRESULT put_volume(COM_LONG volume) override;
 

@@ -285,3 +285,44 @@ TEST_F(CAboutDlgTest, WhileADialogRunsTheMenuAndTheSkinButtonOpenNoSecondOne)
     EXPECT_EQ(CDialogWnd::OpenDialog(), nullptr);
     EXPECT_FALSE(QuitPosted());
 }
+
+TEST_F(CAboutDlgTest, DialogsByKeyboardTabToAChoiceArrowsAndSpaceApplyItEnterOnCloseCloses)
+{
+    // Keys posted as the platform queues them, through the modal run's
+    // claims and filters.
+    const auto postKey = [](HWND target, WPARAM key, LPARAM flags = 0) {
+        ::PostMessage(target, WM_KEYDOWN, key, flags);
+        ::PostMessage(target, WM_KEYUP, key, flags | (LPARAM{1} << 30) | (LPARAM{1} << 31));
+    };
+    const LPARAM shift = LPARAM{1} << 26;
+    Start();
+    {
+        // The skin dialog: Tab passes the close button and enters the
+        // pictures on the one chosen; Right and Space apply the blue one;
+        // Shift+Tab back to the close button, and Enter closes.
+        auto* skin = new CSkinDlg(window->backgroundImage, window->foreImage);
+        skin->owner = window;
+        skin->Create(Hwnd(), "", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, 0);
+        HWND dialog = skin->GetHWND();
+        CModalDriver driver;
+        driver.Guard(dialog);
+        for (WPARAM key : {WPARAM{VK_TAB}, WPARAM{VK_TAB}, WPARAM{VK_RIGHT}, WPARAM{VK_SPACE}})
+            postKey(dialog, key);
+        driver.Post([&] {
+            EXPECT_EQ(skin->paintManager.GetFocus(), skin->blueOption);
+            EXPECT_EQ(window->backgroundImage, kBlue);
+            postKey(dialog, VK_TAB, shift);
+            postKey(dialog, VK_RETURN);
+        });
+        EXPECT_EQ(skin->DoModal(), static_cast<UINT>(IDCANCEL));
+        ASSERT_FALSE(driver.TimedOut());
+    }
+    // The about dialog's one stop is its close button.
+    CAboutDlg* dialog = Open();
+    CModalDriver driver;
+    postKey(dialog->GetHWND(), VK_TAB);
+    postKey(dialog->GetHWND(), VK_RETURN);
+    EXPECT_EQ(RunModal(dialog, driver), static_cast<UINT>(IDCANCEL));
+    EXPECT_EQ(liveDialogs, 0);
+    EXPECT_FALSE(QuitPosted());
+}

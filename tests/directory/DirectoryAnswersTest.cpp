@@ -270,6 +270,15 @@ TEST(PickMovedStation, WorkingOtherAddressUnlessOursIsListed)
     EXPECT_EQ(PickMovedStation(moved, "http://new/b"), nullptr) << "our address is still listed: it did not move";
     EXPECT_EQ(PickMovedStation(moved, "http://new/a.pls"), nullptr);
     EXPECT_EQ(PickMovedStation({station("http://new/a", "", false)}, "http://old/a"), nullptr);
+
+    // One name, three broadcasters: the one on our host (port included,
+    // case and credentials aside) is ours, even when it is clicked least.
+    const std::vector<TDirectoryStation> common = {station("http://big:8000/fm", "", true),
+                                                   station("http://Old:8000/new.pls", "http://cdn/new", true),
+                                                   station("http://old:8001/other", "", true)};
+    EXPECT_EQ(PickMovedStation(common, "http://user@old:8000/dead")->url, "http://Old:8000/new.pls");
+    EXPECT_EQ(PickMovedStation(common, "http://old:9000/dead")->url, "http://big:8000/fm");
+    EXPECT_EQ(PickMovedStation(common, "not an address")->url, "http://big:8000/fm");
 }
 
 TEST(SmallAnswers, StatsClickAndCountLists)

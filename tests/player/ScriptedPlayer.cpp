@@ -128,14 +128,6 @@ ULONG CScriptedPlayer::Release()
     return left;
 }
 
-HRESULT CScriptedPlayer::GetTypeInfoCount(unsigned int* count)
-{
-    if (count == nullptr)
-        return E_POINTER;
-    *count = 0;
-    return S_OK;
-}
-
 HRESULT CScriptedPlayer::get_URL(BSTR* result)
 {
     if (result == nullptr)

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-class CScriptedPlayer final : public IWMPPlayer, public IConnectionPointContainer, public IConnectionPoint
+class CScriptedPlayer final : public CEarlyBound<IWMPPlayer>, public IConnectionPointContainer, public IConnectionPoint
 {
 public:
     CScriptedPlayer();
@@ -58,15 +58,6 @@ public:
     ULONG AddRef() override { return ++references; }
     ULONG Release() override;
 
-    // ---------------------------------------------------------- IDispatch
-    HRESULT GetTypeInfoCount(unsigned int* count) override;
-    HRESULT GetTypeInfo(unsigned int, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT GetIDsOfNames(REFIID, OLECHAR**, unsigned int, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID, REFIID, LCID, std::uint16_t, DISPPARAMS*, VARIANT*, EXCEPINFO*, unsigned int*) override
-    {
-        return E_NOTIMPL;
-    }
-
     // ---------------------------------------------------------- IWMPPlayer
     HRESULT close() override { return S_OK; }
     HRESULT get_URL(BSTR* url) override;
@@ -87,21 +78,13 @@ public:
     HRESULT Unadvise(std::uint32_t cookie) override;
 
 private:
-    class CControls final : public IWMPControls
+    class CControls final : public CEarlyBound<IWMPControls>
     {
     public:
         explicit CControls(CScriptedPlayer& owner) : owner(owner) {}
         HRESULT QueryInterface(REFIID iid, void** object) override { return owner.QueryInterface(iid, object); }
         ULONG AddRef() override { return owner.AddRef(); }
         ULONG Release() override { return owner.Release(); }
-        HRESULT GetTypeInfoCount(unsigned int* count) override { return owner.GetTypeInfoCount(count); }
-        HRESULT GetTypeInfo(unsigned int, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-        HRESULT GetIDsOfNames(REFIID, OLECHAR**, unsigned int, LCID, DISPID*) override { return E_NOTIMPL; }
-        HRESULT Invoke(DISPID, REFIID, LCID, std::uint16_t, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                       unsigned int*) override
-        {
-            return E_NOTIMPL;
-        }
         HRESULT play() override;
         HRESULT pause() override;
         HRESULT stop() override;
@@ -110,21 +93,13 @@ private:
         CScriptedPlayer& owner;
     };
 
-    class CSettings final : public IWMPSettings
+    class CSettings final : public CEarlyBound<IWMPSettings>
     {
     public:
         explicit CSettings(CScriptedPlayer& owner) : owner(owner) {}
         HRESULT QueryInterface(REFIID iid, void** object) override { return owner.QueryInterface(iid, object); }
         ULONG AddRef() override { return owner.AddRef(); }
         ULONG Release() override { return owner.Release(); }
-        HRESULT GetTypeInfoCount(unsigned int* count) override { return owner.GetTypeInfoCount(count); }
-        HRESULT GetTypeInfo(unsigned int, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-        HRESULT GetIDsOfNames(REFIID, OLECHAR**, unsigned int, LCID, DISPID*) override { return E_NOTIMPL; }
-        HRESULT Invoke(DISPID, REFIID, LCID, std::uint16_t, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                       unsigned int*) override
-        {
-            return E_NOTIMPL;
-        }
         HRESULT get_volume(COM_LONG* volume) override;
         HRESULT put_volume(COM_LONG volume) override;
 

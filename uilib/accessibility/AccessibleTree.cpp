@@ -178,16 +178,7 @@ CStdString AccessibleDescription(CControlUI* control)
 
 bool IsAccessibleFocusable(CControlUI* control)
 {
-    switch (AccessibleKindOf(control)) {
-    case EAccessibleKind::Button:
-    case EAccessibleKind::RadioButton:
-    case EAccessibleKind::CheckBox:
-    case EAccessibleKind::Slider:
-    case EAccessibleKind::Edit:
-        return control->IsKeyboardEnabled() && control->IsEnabled() && IsShownInTree(control);
-    default:
-        return false;
-    }
+    return control != nullptr && control->IsFocusable() && control->IsEnabled() && IsShownInTree(control);
 }
 
 bool IsShownInTree(CControlUI* control)

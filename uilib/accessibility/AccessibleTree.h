@@ -50,8 +50,8 @@ bool IsInTree(const CPaintManagerUI& manager, CControlUI* control);
 CStdString AccessibleName(CControlUI* control);
 // The tooltip when the name is the text and the tooltip says more.
 CStdString AccessibleDescription(CControlUI* control);
-// Whether the keyboard focus can go to the control: controls that take
-// input, while visible and enabled.
+// Whether the keyboard focus can go to the control now: it takes the focus
+// (CControlUI::IsFocusable) and is shown and enabled.
 bool IsAccessibleFocusable(CControlUI* control);
 // Hidden itself or below a hidden container.
 bool IsShownInTree(CControlUI* control);

@@ -163,6 +163,19 @@ bool CButtonUI::Activate()
     return true;
 }
 
+bool CButtonUI::IsFocusable() const
+{
+    return IsKeyboardEnabled();
+}
+
+UINT CButtonUI::GetKeyClaims() const
+{
+    if (manager == nullptr || !IsFocused() || !manager->IsFocusVisible()) {
+        return 0;
+    }
+    return DLGC_WANTCHARS | DLGC_WANTRETURN;
+}
+
 void CButtonUI::DoEvent(TEventUI& event)
 {
     switch (event.Type) {

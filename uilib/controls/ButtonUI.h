@@ -49,6 +49,12 @@ public:
     void SetEnabled(bool enabled) override;
     void SetVisible(bool visible) override;
     bool Activate() override;
+    bool IsFocusable() const override;
+    // Space and Enter, while the keyboard put the focus here (the ring
+    // shows): they press the button rather than act for the window. After a
+    // click they stay the window's (Space plays and pauses in the main
+    // window).
+    UINT GetKeyClaims() const override;
     void DoEvent(TEventUI& event) override;
     void SetAttribute(const char* name, const char* value) override;
     void PaintStatusImage(HDC painter) override;

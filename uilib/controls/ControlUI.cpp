@@ -329,6 +329,11 @@ void CControlUI::SetKeyboardEnabled(bool value)
     keyboardEnabled = value;
 }
 
+bool CControlUI::IsFocusable() const
+{
+    return false;
+}
+
 DWORD CControlUI::GetBkColor() const
 {
     return bkColor;
@@ -452,7 +457,8 @@ void CControlUI::DoEvent(TEventUI& event)
         }
         break;
     case UIEVENT_KEYDOWN:
-        if (event.wParam == VK_RETURN || event.wParam == VK_SPACE) {
+        // A held key repeats; the control acts once per press.
+        if ((event.wParam == VK_RETURN || event.wParam == VK_SPACE) && !IsKeyRepeat(event.lParam)) {
             Activate();
         }
         break;

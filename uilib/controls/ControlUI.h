@@ -24,7 +24,8 @@
 // is not placed by a layout), padding (outer margin "l,t,r,b"), width, height,
 // minwidth, minheight, maxwidth, maxheight, bkcolor / bordercolor (#AARRGGBB
 // or #RRGGBB), bordersize, bkimage, foreimage (image attribute lists), text,
-// tooltip, userdata, visible, enabled, mouse, keyboard.
+// tooltip, userdata, visible, enabled, mouse, keyboard ("false": neither a
+// click nor Tab gives the control the keyboard focus).
 
 #include "platform/win/Win.h"
 #include "uilib/core/ImageInfo.h"
@@ -105,6 +106,11 @@ public:
     void SetMouseEnabled(bool enabled);
     bool IsKeyboardEnabled() const;
     void SetKeyboardEnabled(bool enabled);
+    // Whether Tab stops at the control: it takes input from the keyboard
+    // (buttons, options, sliders, edits; not labels or containers) and its
+    // "keyboard" attribute is on. Visibility and enabling are the walk's
+    // business (uilib/window/FocusNavigation.h).
+    virtual bool IsFocusable() const;
 
     // Colours are 0xAARRGGBB; an alpha of 0 draws nothing.
     DWORD GetBkColor() const;

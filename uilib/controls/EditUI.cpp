@@ -754,6 +754,11 @@ UINT CEditUI::GetKeyClaims() const
     return d->readOnly ? (DLGC_WANTARROWS | DLGC_WANTALLKEYS) : (DLGC_WANTARROWS | DLGC_WANTALLKEYS | DLGC_WANTCHARS);
 }
 
+bool CEditUI::IsFocusable() const
+{
+    return IsKeyboardEnabled();
+}
+
 void CEditUI::SetEnabled(bool enabled)
 {
     if (!enabled) {

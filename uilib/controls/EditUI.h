@@ -87,6 +87,7 @@ public:
     CStdString GetPreeditText() const;
 
     UINT GetKeyClaims() const override;
+    bool IsFocusable() const override;
     void SetEnabled(bool enabled) override;
     void SetVisible(bool visible) override;
     bool Activate() override;

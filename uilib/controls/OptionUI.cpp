@@ -168,6 +168,10 @@ bool COptionUI::Activate()
 void COptionUI::DoEvent(TEventUI& event)
 {
     if (event.Type == UIEVENT_KEYDOWN && event.wParam == VK_RETURN) {
+        // A held Enter chooses once, not a station per repeat.
+        if (IsKeyRepeat(event.lParam)) {
+            return;
+        }
         if (Activate() && manager != nullptr) {
             manager->SendNotify(this, "dbclick");
         }

@@ -257,6 +257,21 @@ int CProgressUI::ValueAtPoint(POINT point) const
     return SnapToStep(static_cast<int>(std::clamp<long long>(candidate, minValue, maxValue)));
 }
 
+int CProgressUI::PageFrom(int from, EDirection direction) const
+{
+    // Values per page: a tenth of the range (PAGE_PARTS), on the step grid.
+    constexpr long long PAGE_PARTS = 10;
+    const long long range = static_cast<long long>(maxValue) - minValue;
+    const long long page = std::max<long long>(step, range / PAGE_PARTS / step * step);
+    const long long target = direction == EDirection::Up ? from + page : from - page;
+    return SnapToStep(static_cast<int>(std::clamp<long long>(target, minValue, maxValue)));
+}
+
+bool CProgressUI::IsFocusable() const
+{
+    return slider && IsKeyboardEnabled();
+}
+
 void CProgressUI::ChangeByUser(int newValue, EChangeEnd end)
 {
     newValue = std::clamp(newValue, minValue, maxValue);
@@ -353,6 +368,8 @@ void CProgressUI::DoEvent(TEventUI& event)
             ChangeByUser(StepFrom(value, EDirection::Up), EChangeEnd::Ends);
         } else if (key == VK_LEFT || key == VK_DOWN) {
             ChangeByUser(StepFrom(value, EDirection::Down), EChangeEnd::Ends);
+        } else if (key == VK_PRIOR || key == VK_NEXT) {
+            ChangeByUser(PageFrom(value, key == VK_PRIOR ? EDirection::Up : EDirection::Down), EChangeEnd::Ends);
         } else if (key == VK_HOME) {
             ChangeByUser(minValue, EChangeEnd::Ends);
         } else if (key == VK_END) {

@@ -12,7 +12,8 @@
 // The slider form (attribute slider="true", or the layout tag Slider) reacts
 // to the user: pressing the thumb and dragging it, or pressing the track
 // (the thumb then jumps under the mouse and can be dragged on), the wheel,
-// and the arrow, Home and End keys while it has the focus. Every change the
+// and the arrow, Page Up / Page Down (a tenth of the range, at least one
+// step), Home and End keys while it has the focus. Every change the
 // user makes notifies "valuechanging" with the new value already set (so the
 // volume follows a drag live); the end of a gesture (the release after a
 // drag that changed the value, each wheel notch, each key) notifies
@@ -68,6 +69,8 @@ public:
     // The thumb's rectangle in client coordinates (slider form).
     RECT GetThumbRect() const;
 
+    // The slider form takes the keyboard focus; a plain bar does not.
+    bool IsFocusable() const override;
     void SetEnabled(bool enabled) override;
     void DoEvent(TEventUI& event) override;
     void SetAttribute(const char* name, const char* value) override;
@@ -88,6 +91,8 @@ private:
     };
     // One step from `from` towards the maximum or the minimum.
     int StepFrom(int from, EDirection direction) const;
+    // A tenth of the range (at least one step) from `from`, on the step grid.
+    int PageFrom(int from, EDirection direction) const;
     // Sets the value from the user's hand and notifies when it changed.
     void ChangeByUser(int value, EChangeEnd end);
     // The value the thumb would have with its top-left corner at the mouse

@@ -82,6 +82,19 @@ void CVerticalLayoutUI::SetScrollPos(int position)
     Invalidate();
 }
 
+void CVerticalLayoutUI::EnsureVisible(const RECT& rect)
+{
+    if (!scrollBarVisible) {
+        return;
+    }
+    const RECT inner = GetInnerRect();
+    if (rect.top < inner.top || rect.bottom - rect.top > inner.bottom - inner.top) {
+        SetScrollPos(scrollPos - (inner.top - rect.top));
+    } else if (rect.bottom > inner.bottom) {
+        SetScrollPos(scrollPos + (rect.bottom - inner.bottom));
+    }
+}
+
 RECT CVerticalLayoutUI::GetInnerRect() const
 {
     RECT inner = CContainerUI::GetInnerRect();

@@ -30,6 +30,10 @@ public:
     // Pixels the content is shifted up, 0 .. GetScrollRange().
     int GetScrollPos() const;
     void SetScrollPos(int position);
+    // Scrolls so that the rectangle (client coordinates, of a child as it
+    // is placed now) lies inside the layout; one taller than the layout
+    // shows its top. Nothing happens while the bar is not shown.
+    void EnsureVisible(const RECT& rect);
     int GetScrollRange() const;
     // The scroll bar's track and thumb in client coordinates (empty when the
     // bar is not shown).

@@ -7,6 +7,7 @@
 #include "uilib/core/XmlBounds.h"
 #include "uilib/layout/ControlFactory.h"
 #include "uilib/layout/LayoutDiagnostics.h"
+#include "uilib/window/FocusManager.h"
 #include "uilib/window/PaintManagerUI.h"
 
 #include <tinyxml.h>
@@ -143,6 +144,19 @@ void CDialogBuilder::ApplyWindowAttributes(const TiXmlElement* window, CPaintMan
         } else if (std::strcmp(name, "maxinfo") == 0) {
             if (ParseSize(value, &size) && size.cx >= 0 && size.cy >= 0) {
                 manager->SetMaxInfo(size.cx, size.cy);
+            } else {
+                ReportBadValue("Window", name, value);
+            }
+        } else if (std::strcmp(name, "focusbordercolor") == 0) {
+            if (ParseColor(value, &colour)) {
+                manager->GetFocusManager().SetRingColor(colour);
+            } else {
+                ReportBadValue("Window", name, value);
+            }
+        } else if (std::strcmp(name, "focusbordersize") == 0) {
+            LONG width = 0;
+            if (ParseInt(value, &width) && width >= 0) {
+                manager->GetFocusManager().SetRingSize(static_cast<int>(width));
             } else {
                 ReportBadValue("Window", name, value);
             }

@@ -546,3 +546,15 @@ void CRenderEngine::DrawBorder(HDC painter, const RECT& rect, int size, DWORD ar
         }
     }
 }
+
+void CRenderEngine::DrawFocusRing(HDC painter, const RECT& item, const RECT& clip, int size, DWORD argb)
+{
+    const QRect shown = CRenderEngineQt::ToQRect(clip);
+    if (painter == nullptr || shown.isEmpty()) {
+        return;
+    }
+    painter->save();
+    painter->setClipRect(shown, Qt::IntersectClip);
+    DrawBorder(painter, item, size, argb);
+    painter->restore();
+}

@@ -59,4 +59,8 @@ public:
 
     // A frame of `size` pixels drawn inside the rectangle's edges.
     static void DrawBorder(HDC painter, const RECT& rect, int size, DWORD argb);
+
+    // The keyboard focus ring: a frame of `size` pixels inside the item's
+    // edges, touching only pixels inside `clip`.
+    static void DrawFocusRing(HDC painter, const RECT& item, const RECT& clip, int size, DWORD argb);
 };

@@ -21,6 +21,7 @@
 #include "uilib/controls/ControlUI.h"
 #include "uilib/controls/OptionUI.h"
 #include "uilib/core/ResourceStore.h"
+#include "uilib/window/FocusManager.h"
 #include "uilib/window/InputMethodBridge.h"
 #include "uilib/window/KeyClaims.h"
 
@@ -183,6 +184,7 @@ struct CPaintManagerUI::TPrivate
     std::vector<TOptionGroup> optionGroups;
 
     std::unique_ptr<CInputMethodBridge> inputMethod;
+    std::unique_ptr<CFocusManager> focusKeys;
 
     std::vector<IControlObserverUI*> controlObservers;
     std::unique_ptr<CAccessibleRegistry> accessibility;
@@ -305,6 +307,7 @@ bool CPaintManagerUI::TranslateMessage(const MSG* message)
 CPaintManagerUI::CPaintManagerUI()
     : d(std::make_unique<TPrivate>())
 {
+    d->focusKeys = std::make_unique<CFocusManager>(*this);
     d->defaultFont.face = "Sans";
     // Pixels: a size that reads comfortably for Chinese text.
     d->defaultFont.size = 14;
@@ -449,6 +452,7 @@ bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
         if (painter != nullptr && d->root != nullptr) {
             UpdateLayout();
             d->root->DoPaint(painter, paint.rcPaint);
+            d->focusKeys->PaintRing(painter, paint.rcPaint);
         }
         ::EndPaint(d->window, &paint);
         return true;
@@ -461,6 +465,7 @@ bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
             RECT client = {};
             ::GetClientRect(d->window, &client);
             d->root->DoPaint(painter, client);
+            d->focusKeys->PaintRing(painter, client);
         }
         return true;
     }
@@ -514,6 +519,8 @@ bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
         UpdateLayout();
         const POINT point = PointOf(lParam);
         CControlUI* control = FindControl(point);
+        // The mouse took over: the focus ring waits for the keyboard again.
+        d->focusKeys->HideRing();
         if (control == nullptr || !control->IsEnabled()) {
             return false;
         }
@@ -611,6 +618,10 @@ bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
     case WM_KEYDOWN:
     case WM_KEYUP:
     case WM_CHAR: {
+        // Tab, and arrows and page keys among options, move the focus first.
+        if (message == WM_KEYDOWN && d->focusKeys->HandleKeyDown(wParam, lParam)) {
+            return true;
+        }
         if (d->focus == nullptr) {
             return false;
         }
@@ -885,6 +896,16 @@ void CPaintManagerUI::SetFocus(CControlUI* control)
     if (IsLive(this) && d->focus == control && control != nullptr) {
         NotifyControlChanged(control, EControlChange::Focus);
     }
+}
+
+bool CPaintManagerUI::IsFocusVisible() const
+{
+    return d->focusKeys->IsFocusVisible();
+}
+
+CFocusManager& CPaintManagerUI::GetFocusManager()
+{
+    return *d->focusKeys;
 }
 
 void CPaintManagerUI::SetCapture()

@@ -20,6 +20,7 @@
 #include <memory>
 
 class CControlUI;
+class CFocusManager;
 
 // A font of a manager's font list, as the layout or AddFont described it.
 // HFONT is its handle; the render engine makes the real font from it.
@@ -129,6 +130,11 @@ public:
     // Moves keyboard focus to the control (null clears it), sending
     // UIEVENT_KILLFOCUS / UIEVENT_SETFOCUS and "killfocus" / "setfocus".
     void SetFocus(CControlUI* control);
+    // Whether the focus ring shows: a control has the focus and the keyboard
+    // put it there (uilib/window/FocusManager.h).
+    bool IsFocusVisible() const;
+    // Where the keys move the focus, and the ring's look.
+    CFocusManager& GetFocusManager();
     void SetCapture();
     void ReleaseCapture();
     bool IsCaptured() const;

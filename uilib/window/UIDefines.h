@@ -82,6 +82,13 @@ enum
 // of its window, and the window itself gained or lost the keyboard focus.
 constexpr WPARAM UIFOCUS_WINDOW = 1;
 
+// Whether a key message is the auto-repeat of a key held down (bit 30 of
+// its lParam, the key's previous state, as Win32 sets it).
+constexpr bool IsKeyRepeat(LPARAM lParam)
+{
+    return (lParam & (LPARAM{1} << 30)) != 0;
+}
+
 // ------------------------------------------------------------ key claims
 // What a focused control answers to CControlUI::GetKeyClaims, with the values
 // of Win32's dialog codes: the keys it wants before the windows' pre-message

@@ -107,7 +107,11 @@ TEST_F(InstanceGuardTest, LaterStartsHandOverTheirItemsWholeOnBusAndSocket)
     ASSERT_TRUE(bus->Started());
     for (const bool onBus : {true, false}) {
         std::optional<CChildProcess> first;
-        const Environment environment = onBus ? WithBus(*bus) : WithoutBus();
+        Environment environment = onBus ? WithBus(*bus) : WithoutBus();
+        // The first takes longer over the items than a later start waits for
+        // an answer: the answer must not wait for them, or the later start
+        // would take the first for frozen and take its place.
+        environment["ORVANE_PROBE_OPEN_SECONDS"] = "2";
         StartFirst(first, environment, onBus ? "bus" : "socket");
         std::vector<std::string> argv = {kProbe, "0"};
         argv.insert(argv.end(), items.begin(), items.end());
@@ -118,6 +122,8 @@ TEST_F(InstanceGuardTest, LaterStartsHandOverTheirItemsWholeOnBusAndSocket)
             << onBus << ": " << first->Output();
         // Handing over items brings the player to the front as well.
         EXPECT_EQ(CountLines(first->Output(), "raised"), 1) << first->Output();
+        EXPECT_TRUE(first->Running()) << first->Output();
+        EXPECT_EQ(CountLines(first->Output(), "ended early"), 0) << first->Output();
         first->Stop();
     }
 }

@@ -5,12 +5,16 @@
 // over items (the arguments after the number of seconds). It stays the
 // number of seconds given, then ends; a quit message before that (a player
 // that lost the instance to a later start gets one) ends it early with
-// "ended early".
+// "ended early". With ORVANE_PROBE_OPEN_SECONDS set, handling handed-over
+// items takes that long, as importing a large playlist may.
 
 #include "platform/desktop/InstanceGuard.h"
 #include "platform/win/Win.h"
 
 #include <QTimer>
+
+#include <chrono>
+#include <thread>
 
 #include <cstdio>
 #include <cstdlib>
@@ -33,7 +37,10 @@ int main(int argc, char** argv)
         std::printf("raised\n");
         std::fflush(stdout);
     });
-    guard.SetOpenHandler([](const std::vector<std::string>& items) {
+    const char* openSeconds = std::getenv("ORVANE_PROBE_OPEN_SECONDS");
+    const int openTakes = openSeconds != nullptr ? std::atoi(openSeconds) : 0;
+    guard.SetOpenHandler([openTakes](const std::vector<std::string>& items) {
+        std::this_thread::sleep_for(std::chrono::seconds(openTakes));
         std::string line = "opened";
         for (std::size_t i = 0; i < items.size(); ++i)
             line += (i == 0 ? " " : "|") + items[i];
