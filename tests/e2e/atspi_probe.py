@@ -106,7 +106,7 @@ def main():
                 return app
         return None
 
-    app = wait_for("application", application)
+    app = wait_for("application", application, 40)
     if app is None:
         return 1
     frame = wait_for("main window", lambda: next(
