@@ -87,6 +87,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(AccessibleEditTree, SelectionReadsBackAndARemovedEntryLeavesNoInterface)
 {
     TEditWindow window;
+    window.edit->SetPlaceholder("电台地址");
+    EXPECT_EQ(WindowInterface(window)->child(0)->text(QAccessible::Name), QString::fromUtf8("电台地址"));
+    window.edit->SetPlaceholder("");
     window.edit->SetText("hello 世界");
     QAccessibleInterface* root = WindowInterface(window);
     QAccessibleInterface* edit = root->child(0);
@@ -104,6 +107,7 @@ TEST(AccessibleEditTree, SelectionReadsBackAndARemovedEntryLeavesNoInterface)
     text->setCursorPosition(-3);
     EXPECT_EQ(text->cursorPosition(), 0);
     EXPECT_TRUE(edit->state().editable);
+    EXPECT_EQ(edit->text(QAccessible::Name), QString()) << "an entry is not named by what was typed into it";
     EXPECT_TRUE(edit->state().focusable);
 
     // The entry leaves the window: its interface goes, the button moves up.

@@ -1,6 +1,7 @@
 #include "uilib/accessibility/AccessibleTree.h"
 
 #include "uilib/controls/ContainerUI.h"
+#include "uilib/controls/EditUI.h"
 #include "uilib/controls/OptionUI.h"
 #include "uilib/controls/ProgressUI.h"
 #include "uilib/window/PaintManagerUI.h"
@@ -37,6 +38,10 @@ constexpr TNameInWords kNamesInWords[] = {
     {"radiospanel", "电台列表"},
     {"radioscontent", "电台"},
     {"mainpage", "返回分类"},
+    {"healrow", "新的电台地址"},
+    {"stationname", "电台名称"},
+    {"stationurl", "电台地址"},
+    {"whynot", "提示"},
     {"minLove", "暖色"},
     {"minBlue", "蓝色"},
     {"minDefine", "自己的图片"},
@@ -154,7 +159,9 @@ CStdString AccessibleName(CControlUI* control)
     if (control == nullptr) {
         return CStdString();
     }
-    const CStdString text = control->GetText();
+    // An entry's text is its value, not its name.
+    const bool entry = AccessibleKindOf(control) == EAccessibleKind::Edit;
+    const CStdString text = entry ? CStdString() : control->GetText();
     if (!text.IsEmpty()) {
         return text;
     }
@@ -165,12 +172,19 @@ CStdString AccessibleName(CControlUI* control)
     if (const char* words = WordsForName(control->GetName())) {
         return CStdString(words);
     }
+    if (entry) {
+        auto* edit = static_cast<CEditUI*>(control->GetInterface("Edit"));
+        if (!edit->GetPlaceholder().IsEmpty()) {
+            return edit->GetPlaceholder();
+        }
+    }
     return control->GetName();
 }
 
 CStdString AccessibleDescription(CControlUI* control)
 {
-    if (control == nullptr || control->GetText().IsEmpty() || control->GetToolTip() == control->GetText()) {
+    if (control == nullptr || AccessibleKindOf(control) == EAccessibleKind::Edit || control->GetText().IsEmpty() ||
+        control->GetToolTip() == control->GetText()) {
         return CStdString();
     }
     return control->GetToolTip();

@@ -46,7 +46,8 @@ CControlUI* ExposedParent(CControlUI* control);
 // its chain of parents ends at the manager's root.
 bool IsInTree(const CPaintManagerUI& manager, CControlUI* control);
 // The text, else the tooltip, else the control's name in words (a table of
-// the skins' names), else the name itself; UTF-8.
+// the skins' names), else the name itself; UTF-8. An entry's text is its
+// value: it is named by its tooltip, its name in words or its placeholder.
 CStdString AccessibleName(CControlUI* control);
 // The tooltip when the name is the text and the tooltip says more.
 CStdString AccessibleDescription(CControlUI* control);
