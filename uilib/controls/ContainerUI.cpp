@@ -71,6 +71,7 @@ bool CContainerUI::AddAt(CControlUI* control, int index)
     // manager (and its DoInit) when the parent does.
     control->SetManager(manager, this, manager != nullptr);
     NeedUpdate();
+    ChildrenChanged();
     return true;
 }
 
@@ -88,6 +89,7 @@ bool CContainerUI::RemoveAt(int index)
     items.erase(items.begin() + index);
     ReleaseChild(control);
     NeedUpdate();
+    ChildrenChanged();
     return true;
 }
 
@@ -101,6 +103,16 @@ void CContainerUI::RemoveAll()
         ReleaseChild(child);
     }
     NeedUpdate();
+    if (!children.empty()) {
+        ChildrenChanged();
+    }
+}
+
+void CContainerUI::ChildrenChanged()
+{
+    if (manager != nullptr) {
+        manager->NotifyControlChanged(this, EControlChange::Children);
+    }
 }
 
 void CContainerUI::ReleaseChild(CControlUI* control)

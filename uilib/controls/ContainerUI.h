@@ -65,6 +65,8 @@ protected:
     void PaintChildren(HDC painter, const RECT& area, const RECT& clip);
     // Detaches the child and deletes it (later, when the manager is busy).
     void ReleaseChild(CControlUI* control);
+    // Tells the manager's observers that the list of children changed.
+    void ChildrenChanged();
     // The part of `free` pixels that the `ordinal`-th of `count` sharing
     // children gets: equal parts, the remainder one pixel each to the first
     // ones, so the parts add up to `free` exactly. Nothing when free < 0.

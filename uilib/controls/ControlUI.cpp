@@ -78,6 +78,9 @@ void CControlUI::SetText(const char* value)
     }
     text = value;
     Invalidate();
+    if (manager != nullptr) {
+        manager->NotifyControlChanged(this, EControlChange::Name);
+    }
 }
 
 CStdString CControlUI::GetUserData() const
@@ -97,7 +100,13 @@ CStdString CControlUI::GetToolTip() const
 
 void CControlUI::SetToolTip(const char* tip)
 {
+    if (toolTip == CStdString(tip)) {
+        return;
+    }
     toolTip = tip;
+    if (manager != nullptr) {
+        manager->NotifyControlChanged(this, EControlChange::Name);
+    }
 }
 
 CPaintManagerUI* CControlUI::GetManager() const
@@ -266,6 +275,9 @@ void CControlUI::SetVisible(bool value)
     }
     // The control's space is given to (or taken from) its siblings.
     NeedParentUpdate();
+    if (manager != nullptr) {
+        manager->NotifyControlChanged(this, EControlChange::Visibility);
+    }
 }
 
 bool CControlUI::IsEnabled() const
@@ -280,6 +292,9 @@ void CControlUI::SetEnabled(bool value)
     }
     enabled = value;
     Invalidate();
+    if (manager != nullptr) {
+        manager->NotifyControlChanged(this, EControlChange::Enabled);
+    }
 }
 
 bool CControlUI::IsFocused() const

@@ -205,7 +205,13 @@ struct CEditUI::TPrivate : public IInputMethodClientUI
     // ------------------------------------------------------------ state changes
     bool HasFocus() const { return edit.IsFocused() && windowActive; }
 
-    void SyncText() { edit.text = ToUtf8(model.Text()); }
+    void SyncText()
+    {
+        edit.text = ToUtf8(model.Text());
+        if (edit.manager != nullptr) {
+            edit.manager->NotifyControlChanged(&edit, EControlChange::Text);
+        }
+    }
 
     void RestartBlink()
     {
@@ -234,6 +240,9 @@ struct CEditUI::TPrivate : public IInputMethodClientUI
         RestartBlink();
         edit.Invalidate();
         CInputMethodBridge::Update(&edit, queries);
+        if (edit.manager != nullptr) {
+            edit.manager->NotifyControlChanged(&edit, EControlChange::Caret);
+        }
     }
 
     void DropPreedit()
@@ -580,6 +589,11 @@ void CEditUI::SetReadOnly(bool readOnly)
 int CEditUI::GetCaretPosition() const
 {
     return d->model.Cursor();
+}
+
+int CEditUI::GetAnchorPosition() const
+{
+    return d->model.Anchor();
 }
 
 void CEditUI::SetSelection(int anchor, int caret)

@@ -63,6 +63,8 @@ public:
     // Byte offsets into GetText() would split characters: these count
     // UTF-16 units, as the input method does.
     int GetCaretPosition() const;
+    // The other end of the selection; the caret position when none.
+    int GetAnchorPosition() const;
     void SetSelection(int anchor, int caret);
     CStdString GetSelectedText() const;
     void SelectAll();

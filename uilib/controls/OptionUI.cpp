@@ -64,6 +64,9 @@ void COptionUI::ChangeSelection(bool select, ENotify notify)
         DeselectOthers();
     }
     Invalidate();
+    if (manager != nullptr) {
+        manager->NotifyControlChanged(this, EControlChange::Selection);
+    }
     if (notify == ENotify::Send && manager != nullptr) {
         manager->SendNotify(this, "selectchanged");
     }

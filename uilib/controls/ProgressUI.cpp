@@ -71,7 +71,18 @@ void CProgressUI::SetValue(int newValue)
     if (newValue != value) {
         value = newValue;
         Invalidate();
+        if (manager != nullptr) {
+            manager->NotifyControlChanged(this, EControlChange::Value);
+        }
     }
+}
+
+void CProgressUI::SetValueByUser(int newValue)
+{
+    if (!IsEnabled()) {
+        return;
+    }
+    ChangeByUser(SnapToStep(std::clamp(newValue, minValue, maxValue)), EChangeEnd::Ends);
 }
 
 bool CProgressUI::IsHorizontal() const

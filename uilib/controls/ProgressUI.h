@@ -44,6 +44,10 @@ public:
     int GetValue() const;
     // Clamped to the range.
     void SetValue(int value);
+    // Sets the value as the user's hand does (a screen reader's value, for
+    // one): clamped, on a step, and notified as "valuechanging" and then
+    // "valuechanged" when it changed. Nothing while disabled.
+    void SetValueByUser(int value);
 
     bool IsHorizontal() const;
     void SetHorizontal(bool horizontal);

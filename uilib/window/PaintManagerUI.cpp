@@ -6,7 +6,8 @@
 //     keyboard, timers, the asynchronous notification queue;
 //   control bookkeeping: find, reap, delayed delete, focus, capture, timers;
 //   notifications;
-//   window look, fonts, colours, option groups.
+//   window look, fonts, colours, option groups;
+//   the observers of the controls' changes (the accessibility tree).
 //
 // Safety rule of this file: a control, notifier or filter may remove itself
 // or another (or destroy the window) from inside any callback. Lists are
@@ -16,6 +17,7 @@
 
 #include "uilib/window/PaintManagerUI.h"
 
+#include "uilib/accessibility/AccessibleRegistry.h"
 #include "uilib/controls/ControlUI.h"
 #include "uilib/controls/OptionUI.h"
 #include "uilib/core/ResourceStore.h"
@@ -183,6 +185,9 @@ struct CPaintManagerUI::TPrivate
 
     std::unique_ptr<CInputMethodBridge> inputMethod;
     std::unique_ptr<CFocusManager> focusKeys;
+
+    std::vector<IControlObserverUI*> controlObservers;
+    std::unique_ptr<CAccessibleRegistry> accessibility;
 };
 
 // ===================================================================== process
@@ -312,6 +317,8 @@ CPaintManagerUI::CPaintManagerUI()
 CPaintManagerUI::~CPaintManagerUI()
 {
     d->destroying = true;
+    // The accessibility tree lets go of its interfaces while the controls live.
+    d->accessibility.reset();
     if (d->window != nullptr && ::IsWindow(d->window)) {
         for (const TPrivate::TTimer& timer : d->timers) {
             ::KillTimer(d->window, timer.windowTimerId);
@@ -349,6 +356,7 @@ void CPaintManagerUI::Init(HWND window)
 {
     d->window = window;
     d->inputMethod = std::make_unique<CInputMethodBridge>(*this);
+    d->accessibility = std::make_unique<CAccessibleRegistry>(*this);
 }
 
 HWND CPaintManagerUI::GetPaintWindow() const
@@ -733,6 +741,9 @@ void CPaintManagerUI::ReapObjects(CControlUI* control)
     if (control == nullptr) {
         return;
     }
+    for (IControlObserverUI* observer : std::vector<IControlObserverUI*>(d->controlObservers)) {
+        observer->ControlReaped(control);
+    }
     if (d->focus == control) {
         d->focus = nullptr;
     }
@@ -881,6 +892,9 @@ void CPaintManagerUI::SetFocus(CControlUI* control)
     }
     if (IsLive(this) && d->focus == control && d->inputMethod != nullptr) {
         d->inputMethod->FocusMoved(oldTookText);
+    }
+    if (IsLive(this) && d->focus == control && control != nullptr) {
+        NotifyControlChanged(control, EControlChange::Focus);
     }
 }
 
@@ -1219,5 +1233,31 @@ void CPaintManagerUI::RemoveAllOptionGroups()
 {
     for (TPrivate::TOptionGroup& existing : d->optionGroups) {
         existing.options->Empty();
+    }
+}
+
+// ===================================================================== control observers
+
+void CPaintManagerUI::AddControlObserver(IControlObserverUI* observer)
+{
+    auto& list = d->controlObservers;
+    if (observer != nullptr && std::find(list.begin(), list.end(), observer) == list.end()) {
+        list.push_back(observer);
+    }
+}
+
+void CPaintManagerUI::RemoveControlObserver(IControlObserverUI* observer)
+{
+    auto& list = d->controlObservers;
+    list.erase(std::remove(list.begin(), list.end(), observer), list.end());
+}
+
+void CPaintManagerUI::NotifyControlChanged(CControlUI* control, EControlChange change)
+{
+    if (control == nullptr || control->GetManager() != this) {
+        return;
+    }
+    for (IControlObserverUI* observer : std::vector<IControlObserverUI*>(d->controlObservers)) {
+        observer->ControlChanged(control, change);
     }
 }

@@ -13,6 +13,7 @@
 #include "platform/win/Win.h"
 #include "uilib/core/StdPtrArray.h"
 #include "uilib/core/StdString.h"
+#include "uilib/window/ControlObserver.h"
 #include "uilib/window/UIDefines.h"
 #include "uilib/window/UIInterfaces.h"
 
@@ -158,6 +159,14 @@ public:
     // asks for what a double-click on it does (a station option plays).
     // False when the control is hidden, disabled or not in this window.
     bool PressControl(CControlUI* control);
+
+    // ---------------------------------------------------------- observers
+    // Observers of the controls' changes (uilib/window/ControlObserver.h);
+    // the window's accessibility tree is one, made by Init.
+    void AddControlObserver(IControlObserverUI* observer);
+    void RemoveControlObserver(IControlObserverUI* observer);
+    // Called by a control attached to this manager when it changed.
+    void NotifyControlChanged(CControlUI* control, EControlChange change);
 
     // ---------------------------------------------------------- window look
     // Caption band: left/right are insets from the client's sides, top/bottom
