@@ -111,6 +111,11 @@ public:
     void ReloadCatalogue();
     void ParseCatalogue(const TiXmlDocument* document, CStdPtrArray& regions, CStdPtrArray& styles);
     void BuildCategoryPage();
+    // Rows of the category page, appended: a heading, the gap between two
+    // groups, and an entry (a heading and one button under it, returned).
+    void AddCategoryHeading(const char* text);
+    void AddCategoryGap();
+    CButtonUI* AddCategoryEntry(const char* heading, const char* buttonAttributes);
     void ShowRegionStations(const char* regionName);
     void ShowStyleStations(const char* styleName);
     void SelectPreviousStation();

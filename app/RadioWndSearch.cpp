@@ -54,12 +54,6 @@ const char* const kTagOptionList =
     "width=\"70\" group=\"dirtags\" name=\"dirtag\" textcolor=\"#FF990225\" hotimage=\"file='bk_light.png' "
     "xtiled='true' ytiled='true'\" selectedimage=\"file='bk_gray.png' xtiled='true' ytiled='true'\"";
 
-const char* const kEntryHeadingRowList =
-    "height=\"30\" inset=\"10,0,10,0\" bkimage=\"file='bk_white_rd.png' dest='10,0,10,0' corner='5,5,5,5' "
-    "xtiled='true' ytiled='true'\"";
-const char* const kEntryHeadingLabelList = "text=\"电台目录\" textpadding=\"10,0,0,0\" font=\"%d\"";
-const char* const kEntryGapRowList = "height=\"5\"";
-const char* const kEntryRowList = "height=\"30\" inset=\"10,5,10,0\"";
 const char* const kEntryButtonList =
     "width=\"160\" name=\"dirbrowse\" text=\"浏览中文电台\" align=\"left\" textpadding=\"10,0,0,0\" "
     "textcolor=\"#FF990225\" hotimage=\"file='bk_light.png' xtiled='true' ytiled='true'\" "
@@ -474,23 +468,8 @@ void CRadioWnd::AddDirectoryEntry()
 {
     if (sortsPanel == nullptr)
         return;
-    auto* gap = new CHorizontalLayoutUI();
-    gap->ApplyAttributeList(kEntryGapRowList);
-    sortsPanel->Add(gap);
-    auto* heading = new CHorizontalLayoutUI();
-    heading->ApplyAttributeList(kEntryHeadingRowList);
-    sortsPanel->Add(heading);
-    auto* label = new CLabelUI();
-    CStdString list;
-    list.Format(kEntryHeadingLabelList, paintManager.GetFontIndex(listFont));
-    label->ApplyAttributeList(list);
-    heading->Add(label);
-    auto* row = new CHorizontalLayoutUI();
-    row->ApplyAttributeList(kEntryRowList);
-    sortsPanel->Add(row);
-    auto* entry = new CButtonUI();
-    entry->ApplyAttributeList(kEntryButtonList);
-    row->Add(entry);
+    AddCategoryGap();
+    AddCategoryEntry("电台目录", kEntryButtonList);
 }
 
 void CRadioWnd::RefreshKeptDirectoryStations()

@@ -107,21 +107,9 @@ void CRadioWnd::BuildCategoryPage()
     if (sortsPanel == nullptr)
         return;
     sortsPanel->RemoveAll();
-    const int fontIndex = paintManager.GetFontIndex(listFont);
 
     // The user's own stations come first, and only when there are some.
     AddMyStationsEntry();
-
-    auto addHeading = [&](const char* text) {
-        auto* row = new CHorizontalLayoutUI();
-        row->ApplyAttributeList(kHeadingRowList);
-        sortsPanel->Add(row);
-        auto* label = new CLabelUI();
-        CStdString list;
-        list.Format(kHeadingLabelList, text, fontIndex);
-        label->ApplyAttributeList(list);
-        row->Add(label);
-    };
 
     auto addOptions = [&](const CStdPtrArray& names, int perRow, const char* optionList) {
         CHorizontalLayoutUI* row = nullptr;
@@ -137,18 +125,45 @@ void CRadioWnd::BuildCategoryPage()
         }
     };
 
-    addHeading("地区电台");
+    AddCategoryHeading("地区电台");
     addOptions(regionList, kRegionsPerRow, kRegionOptionList);
-
-    auto* gap = new CHorizontalLayoutUI();
-    gap->ApplyAttributeList(kGapRowList);
-    sortsPanel->Add(gap);
-
-    addHeading("精选频道");
+    AddCategoryGap();
+    AddCategoryHeading("精选频道");
     addOptions(styleList, kStylesPerRow, kStyleOptionList);
 
     // The public station directory's page, after what is here.
     AddDirectoryEntry();
+}
+
+void CRadioWnd::AddCategoryHeading(const char* text)
+{
+    auto* row = new CHorizontalLayoutUI();
+    row->ApplyAttributeList(kHeadingRowList);
+    sortsPanel->Add(row);
+    auto* label = new CLabelUI();
+    CStdString list;
+    list.Format(kHeadingLabelList, text, paintManager.GetFontIndex(listFont));
+    label->ApplyAttributeList(list);
+    row->Add(label);
+}
+
+void CRadioWnd::AddCategoryGap()
+{
+    auto* gap = new CHorizontalLayoutUI();
+    gap->ApplyAttributeList(kGapRowList);
+    sortsPanel->Add(gap);
+}
+
+CButtonUI* CRadioWnd::AddCategoryEntry(const char* heading, const char* buttonAttributes)
+{
+    AddCategoryHeading(heading);
+    auto* row = new CHorizontalLayoutUI();
+    row->ApplyAttributeList(kCategoryRowList);
+    sortsPanel->Add(row);
+    auto* entry = new CButtonUI();
+    entry->ApplyAttributeList(buttonAttributes);
+    row->Add(entry);
+    return entry;
 }
 
 // Fills "radioscontent" with the title row and the stations, three to a row.

@@ -37,15 +37,9 @@ const char kImportFilter[] =
     "所有文件(*)\0*\0";
 const char kExportFilter[] = "M3U 播放列表(*.m3u)\0*.m3u\0";
 
-const char* const kEntryHeadingRowList =
-    "height=\"30\" inset=\"10,0,10,0\" bkimage=\"file='bk_white_rd.png' dest='10,0,10,0' corner='5,5,5,5' "
-    "xtiled='true' ytiled='true'\"";
-const char* const kEntryHeadingLabelList = "text=\"我的电台\" textpadding=\"10,0,0,0\" font=\"%d\"";
-const char* const kEntryRowList = "height=\"30\" inset=\"10,5,10,0\"";
 const char* const kEntryButtonList =
     "width=\"140\" name=\"mystations\" align=\"left\" textpadding=\"10,0,0,0\" textcolor=\"#FF990225\" "
     "hotimage=\"file='bk_light.png' xtiled='true' ytiled='true'\" tooltip=\"打开我的电台\"";
-const char* const kEntryGapRowList = "height=\"5\"";
 
 // The buttons the title row of the page gains, after the title.
 const char* const kPageButtonList =
@@ -153,28 +147,11 @@ void CRadioWnd::AddMyStationsEntry()
 {
     if (sortsPanel == nullptr || myStations.Empty())
         return;
-    auto* heading = new CHorizontalLayoutUI();
-    heading->ApplyAttributeList(kEntryHeadingRowList);
-    sortsPanel->Add(heading);
-    auto* label = new CLabelUI();
-    CStdString list;
-    list.Format(kEntryHeadingLabelList, paintManager.GetFontIndex(listFont));
-    label->ApplyAttributeList(list);
-    heading->Add(label);
-
-    auto* row = new CHorizontalLayoutUI();
-    row->ApplyAttributeList(kEntryRowList);
-    sortsPanel->Add(row);
-    auto* entry = new CButtonUI();
-    entry->ApplyAttributeList(kEntryButtonList);
+    CButtonUI* entry = AddCategoryEntry(kMyStationsTitle, kEntryButtonList);
     CStdString text;
     text.Format("%s (%d)", kMyStationsTitle, static_cast<int>(myStations.Stations().size()));
     entry->SetText(text);
-    row->Add(entry);
-
-    auto* gap = new CHorizontalLayoutUI();
-    gap->ApplyAttributeList(kEntryGapRowList);
-    sortsPanel->Add(gap);
+    AddCategoryGap();
 }
 
 void CRadioWnd::ShowMyStations()

@@ -65,14 +65,7 @@ QWindow* CAccessibleControl::window() const
 
 QAccessibleInterface* CAccessibleControl::childAt(int x, int y) const
 {
-    const int count = childCount();
-    for (int index = 0; index < count; ++index) {
-        QAccessibleInterface* candidate = child(index);
-        if (candidate != nullptr && candidate->rect().contains(x, y)) {
-            return candidate;
-        }
-    }
-    return nullptr;
+    return ChildAtPoint(*this, x, y);
 }
 
 QAccessibleInterface* CAccessibleControl::parent() const

@@ -301,3 +301,14 @@ void CAccessibleRegistry::Forget(CControlUI* control)
     }
     ids.erase(control);
 }
+
+QAccessibleInterface* ChildAtPoint(const QAccessibleInterface& parent, int x, int y)
+{
+    const int count = parent.childCount();
+    for (int index = 0; index < count; ++index) {
+        QAccessibleInterface* candidate = parent.child(index);
+        if (candidate != nullptr && candidate->rect().contains(x, y))
+            return candidate;
+    }
+    return nullptr;
+}

@@ -83,3 +83,8 @@ private:
     // The control whose ObjectDestroyed goes out right now: still valid.
     const CControlUI* leaving = nullptr;
 };
+
+// The child of `parent` whose rectangle (screen coordinates) holds the
+// point; null when none does.
+QAccessibleInterface* ChildAtPoint(const QAccessibleInterface& parent, int x, int y);
+

@@ -65,14 +65,7 @@ int CAccessibleWindow::indexOfChild(const QAccessibleInterface* child) const
 
 QAccessibleInterface* CAccessibleWindow::childAt(int x, int y) const
 {
-    const int count = childCount();
-    for (int index = 0; index < count; ++index) {
-        QAccessibleInterface* candidate = child(index);
-        if (candidate != nullptr && candidate->rect().contains(x, y)) {
-            return candidate;
-        }
-    }
-    return nullptr;
+    return ChildAtPoint(*this, x, y);
 }
 
 QAccessibleInterface* CAccessibleWindow::focusChild() const
