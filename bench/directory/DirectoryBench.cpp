@@ -13,6 +13,12 @@
 // LocalMatches beside StylePageWalk: the local matches of a search over a
 // catalogue of 10,000 stations, beside the walk over every station that a
 // style page makes.
+// TimerGaps: the longest wait between two ticks of a 20 ms timer of the real
+// main window over three seconds while the user searches every 400 ms,
+// against directory servers that refuse, answer with an error page or cut
+// JSON (EveryServerDown), or answer after two seconds (SlowServer), beside
+// the same window searching nothing (Idle): the GUI thread never waits for
+// the network.
 
 #include "app/RadioWndRun.h"
 #include "catalogue/CatalogueModel.h"
@@ -22,12 +28,17 @@
 #include "directory/DirectoryAnswers.h"
 #include "directory/LocalMatches.h"
 #include "support/DirectoryFixtures.h"
+#include "support/DirectoryImitation.h"
+#include "uilib/controls/EditUI.h"
 
 #include <benchmark/benchmark.h>
 #include <nlohmann/json.hpp>
 #include <simdjson.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
@@ -272,6 +283,94 @@ void StylePageWalk(benchmark::State& state)
     state.counters["matches"] = static_cast<double>(found);
 }
 BENCHMARK(StylePageWalk)->Unit(benchmark::kMillisecond);
+
+enum class EServers
+{
+    Idle,
+    EveryServerDown,
+    SlowServer,
+};
+
+void TimerGaps(benchmark::State& state)
+{
+    using namespace std::chrono_literals;
+    using Clock = std::chrono::steady_clock;
+    const auto servers = static_cast<EServers>(state.range(0));
+    std::vector<std::unique_ptr<orvane::test::CDirectoryImitation>> imitations;
+    auto add = [&](orvane::test::EDirectoryFault fault) {
+        imitations.push_back(std::make_unique<orvane::test::CDirectoryImitation>());
+        imitations.back()->SetSlowDelay(2s);
+        imitations.back()->SetFault(fault);
+    };
+    if (servers == EServers::EveryServerDown) {
+        add(orvane::test::EDirectoryFault::Refused);
+        add(orvane::test::EDirectoryFault::HtmlUnavailable);
+        add(orvane::test::EDirectoryFault::CutJson);
+    } else if (servers == EServers::SlowServer) {
+        add(orvane::test::EDirectoryFault::Slow);
+    }
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("orvane-bench-gaps-" + std::to_string(::getpid()));
+    apptest::PrepareRunFolder(folder);
+    std::string settings = "<config><skin name=\"minLove\" path=\"#\"/><update server=\"http://127.0.0.1:9\"/>";
+    for (const auto& imitation : imitations)
+        settings += "<directory server=\"" + imitation->BaseUrl() + "\"/>";
+    apptest::WriteFile(folder / "config" / "config.xml", settings + "</config>");
+    CRadioWnd* window = apptest::StartRadioWindow(folder);
+    const HWND hwnd = window->GetHWND();
+
+    constexpr UINT_PTR kProbeTimer = 0x7E57;
+    double longest = 0;
+    int searches = 0;
+    for (auto _ : state) {
+        ::SetTimer(hwnd, kProbeTimer, 20, nullptr);
+        const auto start = Clock::now();
+        auto lastTick = start;
+        auto nextSearch = start;
+        apptest::PumpUntil(
+            [&] {
+                const auto now = Clock::now();
+                if (servers != EServers::Idle && now >= nextSearch && window->searchEdit != nullptr) {
+                    // A new text each time, typed and sent with Enter: the
+                    // newer query cancels the older one.
+                    window->searchEdit->SetText(searches % 2 == 0 ? "音乐" : "新闻");
+                    window->paintManager.SendNotify(window->searchEdit, "textchanged");
+                    window->paintManager.SendNotify(window->searchEdit, "return");
+                    ++searches;
+                    nextSearch += 400ms;
+                }
+                return now - start >= 3s;
+            },
+            5s,
+            [&](const MSG& message) {
+                if (message.message != WM_TIMER || message.wParam != kProbeTimer)
+                    return;
+                const auto now = Clock::now();
+                longest = std::max(longest, std::chrono::duration<double, std::milli>(now - lastTick).count());
+                lastTick = now;
+            });
+        ::KillTimer(hwnd, kProbeTimer);
+    }
+    std::size_t requests = 0;
+    for (const auto& imitation : imitations)
+        requests += imitation->Log().size();
+    ::DestroyWindow(hwnd);
+    apptest::PumpFor(20ms);
+    std::filesystem::remove_all(folder);
+    if (servers != EServers::Idle && searches == 0)
+        state.SkipWithError("no search was made");
+    state.counters["longest_gap_ms"] = longest;
+    state.counters["searches"] = searches;
+    // What reached the servers (a refused connection reaches nothing).
+    state.counters["requests_seen"] = static_cast<double>(requests);
+}
+BENCHMARK(TimerGaps)
+    ->Arg(static_cast<int>(EServers::Idle))
+    ->Arg(static_cast<int>(EServers::EveryServerDown))
+    ->Arg(static_cast<int>(EServers::SlowServer))
+    ->ArgName("servers")
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 
