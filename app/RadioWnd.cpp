@@ -96,6 +96,8 @@ LRESULT CRadioWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             RememberVolume();
         else if (wParam == kSearchTimer)
             OnSearchTimer();
+        else if (wParam == kDirectoryRefreshTimer)
+            RefreshKeptDirectoryStations();
         handled = false;
         break;
     case WM_TRAYICON:
@@ -230,7 +232,10 @@ void CRadioWnd::InitialiseWindow()
     // Before the category page is built: it shows their entry.
     LoadMyStations();
     LoadCatalogue();
+    // At start, and then every hour for a player left running for days; the
+    // refresh itself goes out at most once a day.
     RefreshKeptDirectoryStations();
+    ::SetTimer(hWnd, kDirectoryRefreshTimer, kDirectoryRefreshCheckMilliseconds, nullptr);
     UpdateFavouriteToggle();
     ::DragAcceptFiles(hWnd, TRUE);
 

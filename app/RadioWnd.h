@@ -72,6 +72,8 @@ constexpr UINT_PTR kAdTimer = 505;                    // advertisement rotation
 constexpr UINT_PTR kRestartTimer = 510;               // a pending automatic reopening
 constexpr UINT_PTR kVolumeSaveTimer = 515;            // writes the remembered volume
 constexpr UINT_PTR kSearchTimer = 520;                // a search (or page change) waiting to run
+constexpr UINT_PTR kDirectoryRefreshTimer = 525;      // hourly: are my directory stations a day old
+constexpr UINT kDirectoryRefreshCheckMilliseconds = 60 * 60 * 1000;
 constexpr UINT kAdRotationMilliseconds = 15000;       // milliseconds between two advertisements
 constexpr UINT kVolumeSaveDelayMilliseconds = 1000;   // milliseconds the volume rests before it is written
 

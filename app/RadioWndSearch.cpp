@@ -474,7 +474,8 @@ void CRadioWnd::AddDirectoryEntry()
 
 void CRadioWnd::RefreshKeptDirectoryStations()
 {
-    if (directory == nullptr)
+    // One refresh at a time: the hourly check finds the one on its way.
+    if (directory == nullptr || refreshSerial != 0)
         return;
     std::vector<std::string> uuids;
     for (const TMyStation& station : myStations.Stations())

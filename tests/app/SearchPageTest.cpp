@@ -9,6 +9,7 @@
 #include "support/DirectoryImitation.h"
 #include "uilib/controls/EditUI.h"
 
+#include <ctime>
 #include <fstream>
 #include <iterator>
 
@@ -380,10 +381,16 @@ TEST_F(CSearchPageTest, KeptDirectoryStationsAreRefreshedOnceADayNeverDeleted)
         subtitles.push_back(Subtitle(option));
     EXPECT_EQ(subtitles, (std::vector<std::string>{"", "目录中已无此电台", ""}));
 
-    // A second start the same day asks nothing.
+    // A second start the same day asks nothing, nor does the hourly check;
+    // once the last refresh is a day old, the hourly check of a player left
+    // running asks again.
     ::DestroyWindow(Hwnd());
     window = nullptr;
     Start();
+    ::SendMessage(Hwnd(), WM_TIMER, kDirectoryRefreshTimer, 0);
     PumpFor(500ms);
     EXPECT_EQ(directory.Count("/json/stations/byuuid"), 1u);
+    WriteFile(stamp, std::to_string(std::time(nullptr) - 25 * 60 * 60) + "\n");
+    ::SendMessage(Hwnd(), WM_TIMER, kDirectoryRefreshTimer, 0);
+    EXPECT_TRUE(directory.WaitFor("/json/stations/byuuid", 2, kAnswerWait));
 }
