@@ -65,6 +65,21 @@ protected:
                 {"DBUS_SESSION_BUS_ADDRESS", busAddress}};
     }
 
+    // A catalogue of one region with the one station "直播" at `url`, and
+    // settings that remember it; false when the catalogue tool failed.
+    bool RememberOneStation(const std::string& url) const
+    {
+        WriteFile(root + "/catalogue.xml", "<catalogue><city name=\"R0\"><station name=\"直播\" url=\"" + url +
+                                               "\" style=\"S0\"/></city><styles><style name=\"S0\"/></styles>"
+                                               "</catalogue><version>9</version>");
+        const TToolResult scrambled =
+            RunTool({ORVANE_CATALOGUE_TOOL, "scramble", root + "/catalogue.xml", run + "/config/fmradios.dll"});
+        EXPECT_EQ(scrambled.exitCode, 0) << scrambled.output;
+        WriteFile(run + "/config/config.xml", "<config><skin name=\"minLove\" path=\"#\"/><station name=\"直播\" url=\"" +
+                                                  url + "\"/><update server=\"http://127.0.0.1:9\"/></config>");
+        return scrambled.exitCode == 0;
+    }
+
     std::string WaitForWindow() const
     {
         std::string window;
@@ -168,14 +183,7 @@ TEST_F(DesktopSession, WithoutABusTheProgramStartsAndPlaysTheRememberedStation)
     orvane::test::LocalHttpServer server;
     orvane::test::AddLiveMp3Route(server, "/live.mp3", orvane::test::MakeMp3(2.0, 128));
     const std::string url = server.Url("/live.mp3");
-    WriteFile(root + "/catalogue.xml", "<catalogue><city name=\"R0\"><station name=\"直播\" url=\"" + url +
-                                           "\" style=\"S0\"/></city><styles><style name=\"S0\"/></styles>"
-                                           "</catalogue><version>9</version>");
-    const TToolResult scrambled =
-        RunTool({ORVANE_CATALOGUE_TOOL, "scramble", root + "/catalogue.xml", run + "/config/fmradios.dll"});
-    ASSERT_EQ(scrambled.exitCode, 0) << scrambled.output;
-    WriteFile(run + "/config/config.xml", "<config><skin name=\"minLove\" path=\"#\"/><station name=\"直播\" url=\"" +
-                                              url + "\"/><update server=\"http://127.0.0.1:9\"/></config>");
+    ASSERT_TRUE(RememberOneStation(url));
 
     CChildProcess program({run + "/orvane-radio"}, Session(std::nullopt));
     const std::string window = WaitForWindow();
@@ -205,14 +213,7 @@ TEST_F(DesktopSession, TerminatedWhileAStationPlaysEndsWithZero)
     orvane::test::IcecastServer icecast;
     icecast.AddMount("/radio.mp3", orvane::test::MountFormat::Mp3);
     const std::string url = icecast.Url("/radio.mp3");
-    WriteFile(root + "/catalogue.xml", "<catalogue><city name=\"R0\"><station name=\"直播\" url=\"" + url +
-                                           "\" style=\"S0\"/></city><styles><style name=\"S0\"/></styles>"
-                                           "</catalogue><version>9</version>");
-    const TToolResult scrambled =
-        RunTool({ORVANE_CATALOGUE_TOOL, "scramble", root + "/catalogue.xml", run + "/config/fmradios.dll"});
-    ASSERT_EQ(scrambled.exitCode, 0) << scrambled.output;
-    WriteFile(run + "/config/config.xml", "<config><skin name=\"minLove\" path=\"#\"/><station name=\"直播\" url=\"" +
-                                              url + "\"/><update server=\"http://127.0.0.1:9\"/></config>");
+    ASSERT_TRUE(RememberOneStation(url));
 
     CChildProcess program({run + "/orvane-radio"}, Session(std::nullopt));
     const std::string window = WaitForWindow();

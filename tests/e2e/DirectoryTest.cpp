@@ -9,7 +9,6 @@
 
 #include "MyStationsDesktop.h"
 
-#include "catalogue/XorScramble.h"
 #include "support/DirectoryImitation.h"
 #include "support/IcecastServer.h"
 
@@ -19,22 +18,14 @@ using namespace e2e;
 
 namespace {
 
-// Points of the shipped layouts, in window coordinates: the first option of
-// a station page (its rows with a second line keep the option where a plain
-// row has it), the entry of my stations on the category page, and the
-// "重试" button after one row of local matches.
-constexpr TLayoutPoint kFirstStation{111, 229};
-constexpr TLayoutPoint kMyStationsEntry{90, 229};
+// Points of the shipped layouts, in window coordinates: the "重试" button
+// after one row of local matches.
 constexpr TLayoutPoint kRetryAfterOneRow{230, 265};
 // The directory's entry at the end of the category page, under my stations'
 // entry, one row of regions and one of styles.
 constexpr TLayoutPoint kDirectoryEntryAfterMine{110, 421};
 // The volume slider: its 130-px column starts 152 px from the right edge.
 constexpr TLayoutPoint kVolumeQuiet{kMainWidth - 152 + 30, 40 + 8 + 6 + 30 + 16 + 26};
-// menustation.xml: 160 wide, 32-px entries inside a 4-px inset.
-constexpr int kStationMenuWidth = 160;
-constexpr int MenuHeight(int entries) { return 8 + 32 * entries; }
-constexpr TLayoutPoint MenuEntry(int index) { return {kStationMenuWidth / 2, 4 + 32 * index + 16}; }
 
 // A catalogue without any station whose name holds "音乐".
 const char* const kPlainCatalogue =
@@ -51,10 +42,7 @@ protected:
         for (const std::string& server : servers)
             settings += "<directory server=\"" + server + "\"/>";
         WriteBytes(runFolder.File("config/config.xml"), settings + "</config>");
-        std::string scrambled = kPlainCatalogue;
-        XorScramble(reinterpret_cast<const unsigned char*>(scrambled.data()), static_cast<std::int32_t>(scrambled.size()),
-                    reinterpret_cast<unsigned char*>(scrambled.data()), kFileKey);
-        WriteBytes(runFolder.File("config/fmradios.dll"), scrambled);
+        WriteCatalogue(kPlainCatalogue);
     }
 
     // Ctrl+F, the text typed as a keyboard does, Enter.
@@ -66,16 +54,6 @@ protected:
         return typed.finished && typed.exitCode == 0 && session.Key(mainWindow, "Return");
     }
 
-    bool DoubleClickIn(unsigned long window, TLayoutPoint point)
-    {
-        const auto geometry = session.Geometry(window);
-        if (!geometry)
-            return false;
-        const ToolResult result = session.Run({"xdotool", "mousemove", std::to_string(geometry->x + point.x),
-                                               std::to_string(geometry->y + point.y), "sleep", "0.1", "click",
-                                               "--repeat", "2", "--delay", "80", "1"});
-        return result.finished && result.exitCode == 0;
-    }
 
     // The main window as a picture in the temporary folder, to look at.
     void Picture(const std::string& name)

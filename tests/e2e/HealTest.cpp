@@ -8,7 +8,6 @@
 
 #include "MyStationsDesktop.h"
 
-#include "catalogue/XorScramble.h"
 #include "support/DirectoryImitation.h"
 #include "support/IcecastServer.h"
 
@@ -18,13 +17,8 @@ using namespace e2e;
 
 namespace {
 
-// Points of Corvela.xml in window coordinates: the category page's first
-// region (no own stations) or the entry of the user's own, and the first
-// station of a page; the offer is the 200-px button centred in the card's
+// The offer, in window coordinates: the 200-px button centred in the card's
 // title line (y 84 to 100), its pill coloured as btn_ok_nor.png.
-constexpr TLayoutPoint kFirstRegion{45, 229};
-constexpr TLayoutPoint kMyStationsEntry{90, 229};
-constexpr TLayoutPoint kFirstStation{111, 229};
 constexpr TLayoutPoint kOffer{300, 92};
 constexpr TLayoutPoint kOfferPill{205, 92};
 const char* const kPillColour = "#990225";
@@ -43,24 +37,6 @@ protected:
                    "<directory server=\"" + directoryServer + "\"/></config>\n");
     }
 
-    void WriteCatalogue(const std::string& xml)
-    {
-        std::string text = xml;
-        auto* data = reinterpret_cast<unsigned char*>(text.data());
-        XorScramble(data, static_cast<std::int32_t>(text.size()), data, kFileKey);
-        WriteBytes(runFolder.File("config/fmradios.dll"), text);
-    }
-
-    bool DoubleClickIn(TLayoutPoint point)
-    {
-        const auto geometry = session.Geometry(mainWindow);
-        if (!geometry)
-            return false;
-        const ToolResult result = session.Run({"xdotool", "mousemove", std::to_string(geometry->x + point.x),
-                                               std::to_string(geometry->y + point.y), "sleep", "0.1", "click",
-                                               "--repeat", "2", "--delay", "80", "1"});
-        return result.finished && result.exitCode == 0;
-    }
 
     // The colour of a point of the main window ("#RRGGBB").
     std::string PixelIn(TLayoutPoint point)
@@ -119,9 +95,9 @@ TEST_F(CHealDesktopTest, MovedStationsAreOfferedAndPlayAndMineKeepTheNewAddress)
 
     // A catalogue station.
     ASSERT_TRUE(StartOwnPlayer()) << player->Log();
-    ASSERT_TRUE(ClickIn(mainWindow, kFirstRegion));
+    ASSERT_TRUE(ClickIn(mainWindow, kFirstRegionAlone));
     std::this_thread::sleep_for(300ms);
-    ASSERT_TRUE(DoubleClickIn(kFirstStation));
+    ASSERT_TRUE(DoubleClickIn(mainWindow, kFirstStation));
     EXPECT_FALSE(OfferShown()) << "an offer before the station failed";
     TakeOffer(icecast, "/live.mp3");
     ASSERT_TRUE(directory.WaitFor("/json/url/" + moved.uuid, 1, 10s));
@@ -139,7 +115,7 @@ TEST_F(CHealDesktopTest, MovedStationsAreOfferedAndPlayAndMineKeepTheNewAddress)
     ASSERT_TRUE(StartOwnPlayer()) << player->Log();
     ASSERT_TRUE(ClickIn(mainWindow, kMyStationsEntry));
     std::this_thread::sleep_for(300ms);
-    ASSERT_TRUE(DoubleClickIn(kFirstStation));
+    ASSERT_TRUE(DoubleClickIn(mainWindow, kFirstStation));
     EXPECT_FALSE(OfferShown());
     ASSERT_TRUE(DesktopSession::WaitUntil([&] { return OfferShown(); }, 40s)) << player->Log();
     std::vector<TMyStation> mine;

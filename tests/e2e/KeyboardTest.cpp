@@ -7,7 +7,6 @@
 
 #include "PlayerDesktop.h"
 
-#include "catalogue/XorScramble.h"
 #include "support/IcecastServer.h"
 
 #include <tinyxml.h>
@@ -21,14 +20,6 @@ namespace {
 class CKeyboardDesktopTest : public CPlayerWithoutTrayTest
 {
 protected:
-    // The run folder's catalogue, scrambled as the program stores it.
-    void WriteCatalogue(std::string xml)
-    {
-        auto* data = reinterpret_cast<unsigned char*>(xml.data());
-        XorScramble(data, static_cast<std::int32_t>(xml.size()), data, kFileKey);
-        WriteBytes(runFolder.File("config/fmradios.dll"), xml);
-    }
-
     // Presses keys in the main window, one xdotool call per key, with a pause
     // that lets the window handle each one.
     bool Keys(const std::vector<std::string>& keys)

@@ -15,17 +15,9 @@ using namespace e2e;
 
 namespace {
 
-// Points of the shipped layouts, in window coordinates (Corvela.xml: the
-// pages start 182 px down, 20 px in; their rows are 30 px high).
-constexpr TLayoutPoint kFirstRegionAlone{45, 229};       // category page without own stations
-constexpr TLayoutPoint kMyStationsEntry{90, 229};        // the entry above the regions
-constexpr TLayoutPoint kFirstStation{111, 229};          // first option of a station page
-constexpr TLayoutPoint kImportButton{502, 197};          // "导入…" in the title row of my page
-// menustation.xml: 160 wide, 32-px entries inside a 4-px inset; the menu
-// opens with its top-left corner at the pointer.
-constexpr int kStationMenuWidth = 160;
-constexpr int MenuHeight(int entries) { return 8 + 32 * entries; }
-constexpr TLayoutPoint MenuEntry(int index) { return {kStationMenuWidth / 2, 4 + 32 * index + 16}; }
+// "导入…" in the title row of my page, in window coordinates; the page and
+// menu points the cases share are in PlayerDesktop.h.
+constexpr TLayoutPoint kImportButton{502, 197};
 // stationDlg.xml: 400 by 262.
 constexpr int kStationDlgWidth = 400;
 constexpr int kStationDlgHeight = 262;
@@ -44,16 +36,6 @@ protected:
         return DesktopSession::WaitUntil([&] { return holds(Mine()); }, 10s);
     }
 
-    bool DoubleClickIn(unsigned long window, TLayoutPoint point)
-    {
-        const auto geometry = session.Geometry(window);
-        if (!geometry)
-            return false;
-        const ToolResult result = session.Run({"xdotool", "mousemove", std::to_string(geometry->x + point.x),
-                                               std::to_string(geometry->y + point.y), "sleep", "0.1", "click",
-                                               "--repeat", "2", "--delay", "80", "1"});
-        return result.finished && result.exitCode == 0;
-    }
 
     // Right-clicks a station option and waits for a menu of `entries` entries.
     unsigned long OpenStationMenu(TLayoutPoint option, int entries)

@@ -10,6 +10,7 @@
 // a proxy address on 127.0.0.1 where nothing answers, it has a home and
 // runtime folder of its own, and its D-Bus session address leads nowhere.
 
+#include "catalogue/XorScramble.h"
 #include "support/DesktopSession.h"
 
 #include <gtest/gtest.h>
@@ -48,6 +49,17 @@ constexpr TLayoutPoint kMainCloseButton{kMainWidth - 10 - 12, 20};
 constexpr TLayoutPoint kMainSkinButton{kMainWidth - 10 - 24 - 6 - 12, 20};
 // A point of the caption band over the title label, which drags the window.
 constexpr TLayoutPoint kMainCaptionLabel{kMainWidth / 2, 20};
+// The pages start 182 px down, 20 px in; their rows are 30 px high: the
+// category page's first region (no own stations) or my stations' entry, and
+// the first option of a station page (rows with a second line keep it there).
+constexpr TLayoutPoint kFirstRegionAlone{45, 229};
+constexpr TLayoutPoint kMyStationsEntry{90, 229};
+constexpr TLayoutPoint kFirstStation{111, 229};
+// menustation.xml: 160 wide, 32-px entries inside a 4-px inset; the menu
+// opens with its top-left corner at the pointer.
+constexpr int kStationMenuWidth = 160;
+constexpr int MenuHeight(int entries) { return 8 + 32 * entries; }
+constexpr TLayoutPoint MenuEntry(int index) { return {kStationMenuWidth / 2, 4 + 32 * index + 16}; }
 // menutray.xml: 136 by 72, two entries of 32 px inside a 4-px inset.
 constexpr int kMenuWidth = 136;
 constexpr int kMenuHeight = 72;
@@ -219,6 +231,26 @@ protected:
     {
         const auto geometry = session.Geometry(window);
         return geometry && session.Click(geometry->x + point.x, geometry->y + point.y, button);
+    }
+
+    // The run folder's catalogue, scrambled as the program stores it.
+    void WriteCatalogue(std::string xml) const
+    {
+        auto* data = reinterpret_cast<unsigned char*>(xml.data());
+        XorScramble(data, static_cast<std::int32_t>(xml.size()), data, kFileKey);
+        WriteBytes(runFolder.File("config/fmradios.dll"), xml);
+    }
+
+    // Double-clicks a point of a window given in the window's own coordinates.
+    bool DoubleClickIn(unsigned long window, TLayoutPoint point)
+    {
+        const auto geometry = session.Geometry(window);
+        if (!geometry)
+            return false;
+        const ToolResult result = session.Run({"xdotool", "mousemove", std::to_string(geometry->x + point.x),
+                                               std::to_string(geometry->y + point.y), "sleep", "0.1", "click",
+                                               "--repeat", "2", "--delay", "80", "1"});
+        return result.finished && result.exitCode == 0;
     }
 
     // The centre of the player's icon in the notification area.
