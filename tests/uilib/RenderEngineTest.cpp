@@ -509,15 +509,21 @@ TEST(RenderImageScaled, CentredPictureTakesItsLogicalSizeInTheMiddle)
     }
 }
 
+// Four blocks of `block` device pixels each, in BlockColour's colours, tagged
+// with the scale.
+QImage Quadrants(int block, double scale)
+{
+    return Tagged(pixel::Picture(2 * block, 2 * block, [block](int x, int y) { return BlockColour(x, y, block); }),
+                  scale);
+}
+
 TEST(RenderImageScaled, TilesRepeatAtTheirLogicalSizeFromTheControlsCorner)
 {
     for (const TScaleRow& row : kScaleRows) {
         SCOPED_TRACE(row.scale);
         // Four 2 x 2 logical blocks; a block is `block` device pixels.
         const int block = Device(2, row.scale);
-        const QImage picture = Tagged(
-            pixel::Picture(2 * block, 2 * block, [block](int x, int y) { return BlockColour(x, y, block); }),
-            row.scale);
+        const QImage picture = Quadrants(block, row.scale);
         TImageInfo info;
         info.file = "quadrants.png";
         info.xtiled = true;
@@ -542,9 +548,7 @@ TEST(RenderImageScaled, SourcePartCountsLogicalPixels)
     for (const TScaleRow& row : kScaleRows) {
         SCOPED_TRACE(row.scale);
         const int block = Device(2, row.scale);
-        const QImage picture = Tagged(
-            pixel::Picture(2 * block, 2 * block, [block](int x, int y) { return BlockColour(x, y, block); }),
-            row.scale);
+        const QImage picture = Quadrants(block, row.scale);
         TImageInfo info;
         info.file = "quadrants.png";
         info.source = RECT{2, 0, 4, 2};
